@@ -1,0 +1,246 @@
+#include "storage.h"
+
+#include "logging.h"
+#include "postgresstorage.h"
+#include "sqlitestorage.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QSqlQuery>
+#include <QThread>
+#include <QUrl>
+
+#include <atomic>
+#include <random>
+
+namespace caleserver {
+
+namespace {
+
+constexpr int maxTries = 5;
+
+QString nextConnectionName()
+{
+    static std::atomic<quint64> counter{0};
+    return QStringLiteral("caleserver-%1").arg(++counter);
+}
+
+} // namespace
+
+std::unique_ptr<Storage> Storage::create(const QString &url, QString *error)
+{
+    if (url.startsWith(QLatin1String("sqlite:"), Qt::CaseInsensitive)) {
+        QString path = url.mid(7);
+        if (path.startsWith(QLatin1String("//")))
+            path = path.mid(2);
+        if (path.isEmpty()) {
+            *error =
+                QStringLiteral("Endereço de banco inválido: informe o arquivo em sqlite:CAMINHO.");
+            return nullptr;
+        }
+        return std::make_unique<SqliteStorage>(nextConnectionName(), path);
+    }
+    const QUrl parsed(url, QUrl::StrictMode);
+    const QString scheme = parsed.scheme().toLower();
+    if (parsed.isValid() &&
+        (scheme == QLatin1String("postgresql") || scheme == QLatin1String("postgres"))) {
+        const QString dbName = parsed.path().mid(1);
+        if (dbName.isEmpty() || dbName.contains(QLatin1Char('/'))) {
+            *error = QStringLiteral("Endereço de banco inválido: informe o banco em "
+                                    "postgresql://usuário@máquina:porta/banco.");
+            return nullptr;
+        }
+        PostgresStorage::Params params;
+        params.host = parsed.host().isEmpty() ? QStringLiteral("localhost") : parsed.host();
+        params.port = parsed.port(5432);
+        params.user = parsed.userName();
+        params.password = parsed.password();
+        params.database = dbName;
+        return std::make_unique<PostgresStorage>(nextConnectionName(), params);
+    }
+    *error = QStringLiteral("Endereço de banco não reconhecido: \"%1\". Use sqlite:CAMINHO ou "
+                            "postgresql://usuário@máquina:porta/banco.")
+                 .arg(url);
+    return nullptr;
+}
+
+Storage::Storage(QString connectionName)
+    : m_connectionName(std::move(connectionName))
+{}
+
+Storage::~Storage()
+{
+    close();
+}
+
+bool Storage::open(QString *error)
+{
+    if (isOpen())
+        return true;
+    if (!configure(m_db, error)) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool Storage::isOpen() const
+{
+    return m_db.isValid() && m_db.isOpen();
+}
+
+void Storage::close()
+{
+    qDeleteAll(m_prepared);
+    m_prepared.clear();
+    m_once.reset();
+    if (m_db.isValid()) {
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+}
+
+QSqlDatabase Storage::database() const
+{
+    return m_db;
+}
+
+QSqlQuery *Storage::run(QSqlQuery *query, const QVariantList &binds)
+{
+    for (int i = 0; i < binds.size(); ++i)
+        query->bindValue(i, binds.at(i));
+    if (!query->exec()) {
+        m_lastError = query->lastError();
+        m_lastSql = query->lastQuery();
+        return nullptr;
+    }
+    return query;
+}
+
+QSqlQuery *Storage::exec(const QString &sql, const QVariantList &binds)
+{
+    QSqlQuery *query = m_prepared.value(sql);
+    if (!query) {
+        auto fresh = std::make_unique<QSqlQuery>(m_db);
+        fresh->setForwardOnly(true);
+        if (!fresh->prepare(sql)) {
+            m_lastError = fresh->lastError();
+            m_lastSql = sql;
+            return nullptr;
+        }
+        query = fresh.release();
+        m_prepared.insert(sql, query);
+    }
+    return run(query, binds);
+}
+
+QSqlQuery *Storage::execOnce(const QString &sql, const QVariantList &binds)
+{
+    m_once = std::make_unique<QSqlQuery>(m_db);
+    m_once->setForwardOnly(true);
+    if (!m_once->prepare(sql)) {
+        m_lastError = m_once->lastError();
+        m_lastSql = sql;
+        return nullptr;
+    }
+    return run(m_once.get(), binds);
+}
+
+Outcome Storage::storageFailure() const
+{
+    return Outcome::failure(ErrorCode::StorageFailure,
+                            QStringLiteral("Falha no banco de dados; nada foi alterado. Tente "
+                                           "novamente ou avise o suporte. Detalhe: %1")
+                                .arg(m_lastError.text().trimmed()));
+}
+
+void Storage::markBulk()
+{
+    if (!m_bulk) {
+        m_bulk = true;
+        beginBulk();
+    }
+}
+
+QString Storage::isoDate(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QDate)
+        return value.toDate().toString(Qt::ISODate);
+    if (value.typeId() == QMetaType::QDateTime)
+        return value.toDateTime().date().toString(Qt::ISODate);
+    return value.toString().left(10);
+}
+
+bool Storage::execDirect(const QString &sql)
+{
+    QSqlQuery query(m_db);
+    if (query.exec(sql))
+        return true;
+    m_lastError = query.lastError();
+    m_lastSql = sql;
+    return false;
+}
+
+Outcome Storage::transaction(Mode mode, const std::function<Outcome()> &body)
+{
+    thread_local std::mt19937 random{std::random_device{}()};
+    for (int attempt = 1;; ++attempt) {
+        QString openError;
+        if (!open(&openError))
+            return Outcome::failure(
+                ErrorCode::StorageFailure,
+                QStringLiteral("Banco de dados indisponível: %1").arg(openError));
+        m_lastError = QSqlError();
+        m_bulk = false;
+
+        Outcome outcome;
+        bool committed = false;
+        if (!execDirect(beginStatement(mode))) {
+            outcome = storageFailure();
+        } else {
+            outcome = body();
+            if (outcome.ok()) {
+                // A read left positioned keeps SQLite from committing.
+                for (QSqlQuery *query : std::as_const(m_prepared))
+                    query->finish();
+                if (m_once)
+                    m_once->finish();
+                committed = execDirect(QStringLiteral("COMMIT"));
+                if (!committed)
+                    outcome = storageFailure();
+            }
+        }
+        const QSqlError failure = m_lastError;
+        if (!committed) {
+            QSqlQuery rollback(m_db);
+            rollback.exec(QStringLiteral("ROLLBACK"));
+        }
+        if (m_bulk)
+            endBulk(committed);
+        if (committed)
+            return outcome;
+        if (outcome.code != ErrorCode::StorageFailure)
+            return outcome;
+
+        const bool transient = failure.isValid() && isTransient(failure);
+        qCWarning(lcServer).noquote() << "falha no banco (tentativa" << attempt
+                                      << "):" << failure.text() << "em" << m_lastSql.simplified();
+        if (!transient) {
+            // A broken connection is reopened by the next call instead of failing forever.
+            QSqlQuery ping(m_db);
+            if (!ping.exec(QStringLiteral("SELECT 1")))
+                close();
+            return outcome;
+        }
+        if (attempt >= maxTries)
+            return Outcome::failure(
+                ErrorCode::StorageFailure,
+                QStringLiteral("O banco de dados está ocupado com outras "
+                               "gravações; nada foi alterado. Tente novamente."));
+        std::uniform_int_distribution<int> pause(5, 20 * attempt + 5);
+        QThread::msleep(pause(random));
+    }
+}
+
+} // namespace caleserver

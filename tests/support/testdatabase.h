@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QList>
+#include <QMetaType>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+namespace caleserver {
+class Storage;
+}
+
+namespace testsupport {
+
+/// The database engines every server-backed test runs against.
+enum class Engine { Sqlite, Postgres };
+
+/// "sqlite" or "postgresql".
+QString engineName(Engine engine);
+
+/// Adds one global data row per engine (column "engine", tags "sqlite" and "postgresql"): call it
+/// from initTestCase_data() so that every test function runs against both engines.
+void addEngineRows();
+
+/// A throwaway database of one engine: a SQLite file in a temporary folder, or a database of its
+/// own (caleprodu_t_<pid>_<n>) on the cluster named by CALEPRODU_TEST_PG_URL, dropped on
+/// destruction. Tests of one process and parallel test processes never share one.
+class TestDatabase
+{
+public:
+    explicit TestDatabase(Engine engine);
+    ~TestDatabase();
+    TestDatabase(const TestDatabase &) = delete;
+    TestDatabase &operator=(const TestDatabase &) = delete;
+
+    /// Creates the database with the server's schema. False when it cannot: *skipped tells a
+    /// missing engine (PostgreSQL without CALEPRODU_TEST_PG_URL; *message is the reason) from a
+    /// failure.
+    bool create(QString *message, bool *skipped);
+
+    Engine engine() const { return m_engine; }
+    /// The URL the server takes ("sqlite:/tmp/.../test.db", "postgresql://.../caleprodu_t_...").
+    QString url() const { return m_url; }
+
+    /// Runs one statement with positional (?) binds on this thread's own connection.
+    bool exec(const QString &sql, const QVariantList &binds = {}, QString *error = nullptr);
+    /// Result rows of a query, dates as "YYYY-MM-DD" on both engines; empty on failure.
+    QList<QVariantList> rows(const QString &sql, const QVariantList &binds = {});
+    /// First column of the first row, or an invalid QVariant.
+    QVariant value(const QString &sql, const QVariantList &binds = {});
+    /// Empties every table (calendar first, so no key stops it).
+    bool clear(QString *error = nullptr);
+    /// Every calendar row as "branch/periodicity/date", sorted: a snapshot to compare before and
+    /// after.
+    QStringList calendar();
+
+private:
+    Engine m_engine;
+    QString m_url;
+    QString m_adminUrl;
+    QString m_dbName;
+    QString m_tempDir;
+    std::unique_ptr<caleserver::Storage> m_storage;
+};
+
+} // namespace testsupport
+
+Q_DECLARE_METATYPE(testsupport::Engine)
