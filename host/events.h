@@ -2,6 +2,8 @@
 
 #include <functional>
 
+#include <QChar>
+
 class QObject;
 
 // Assignable component events. A screen binds its handler by assignment and may detach it by

@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 
@@ -19,8 +20,7 @@ enum class TFieldType { ftString, ftInteger, ftFloat, ftDate, ftDateTime };
 class TDataSet;
 class TField;
 
-using TFieldGetTextEvent =
-    std::function<void(TField *Sender, QString &Text, bool DisplayText)>;
+using TFieldGetTextEvent = std::function<void(TField *Sender, QString &Text, bool DisplayText)>;
 
 // One column of a data set, read and written at the data set's current record.
 class CALEHOST_EXPORT TField
@@ -56,6 +56,8 @@ public:
     TFieldGetTextEvent OnGetText;
 
 private:
+    friend class TDataSet;
+
     TDataSet *m_dataSet;
     QString m_name;
     TFieldType m_type;
@@ -63,6 +65,7 @@ private:
     QString m_label;
     bool m_visible = true;
     bool m_required = false;
+    bool m_dynamic = false; // created from loaded content rather than declared by the screen
 };
 
 // Common ground of the client record set and the read-only query: fields, rows, a cursor, a state.
@@ -74,7 +77,7 @@ public:
     ~TDataSet() override;
 
     TField *AddField(const QString &name, TFieldType type, int size = 0);
-    TField *FindField(const QString &name) const; // case-insensitive; null when absent
+    TField *FindField(const QString &name) const;   // case-insensitive; null when absent
     TField *FieldByName(const QString &name) const; // throws EDatabaseError when absent
     const std::vector<std::unique_ptr<TField>> &Fields() const { return m_fields; }
 
@@ -91,9 +94,12 @@ public:
     // Value of a field at a row without moving the cursor (for painting and lists).
     QVariant ValueAt(int row, int fieldIndex) const;
     int FieldIndex(const QString &name) const; // -1 when absent
+    // Every date of a date column (null dates left out), for controls that paint a set of days.
+    QSet<QDate> DateSet(const QString &fieldName) const;
 
     virtual void Close();
-    // Editing; the read-only query refuses each with EDatabaseError.
+    // Editing; a read-only set refuses Append, Insert, Edit and Delete with EDatabaseError and has
+    // nothing to Post or Cancel.
     virtual void Append();
     virtual void Insert();
     virtual void Edit();
@@ -116,11 +122,32 @@ protected:
     void SetState(TDataSetState state);
     QVariant CurrentValue(int fieldIndex) const;
     virtual void SetCurrentValue(int fieldIndex, const QVariant &value);
+    int IndexOfField(const TField *field) const;
+    // Posts a pending record before the cursor moves, so no edit is lost.
+    void CheckBrowseMode();
+    void CheckActive() const;
+
+    struct ColumnSpec
+    {
+        QString name;
+        TFieldType type;
+        int size;
+    };
+    // Matches loaded columns to the fields by name (declared fields keep their settings) and
+    // returns, per column, the index of its field.
+    QList<int> BindColumns(const QList<ColumnSpec> &columns);
+    // Fields created from loaded content, as opposed to those the screen declared.
+    static bool IsDynamic(const TField *field) { return field->m_dynamic; }
+    // Converts a loaded or assigned value to the canonical type of a field; invalid: null.
+    static QVariant Coerce(const QVariant &value, TFieldType type);
 
     std::vector<std::unique_ptr<TField>> m_fields;
+    // Fields of earlier content that the current one lacks; kept so that pointers stay valid.
+    std::vector<std::unique_ptr<TField>> m_retiredFields;
     QList<QVariantList> m_rows;
     QVariantList m_editBuffer; // the record being inserted or edited
     int m_cursor = -1;
+    bool m_eof = true;
     TDataSetState m_state = TDataSetState::dsInactive;
 };
 

@@ -1,0 +1,163 @@
+#pragma once
+
+#include "tfrmpadraogrid.h"
+
+#include <QDateTime>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+
+class QAction;
+class QMenu;
+class TADOIBQuery;
+class TBtnPesquisa;
+class TClientDataSet;
+class TDBCalendar;
+class TEdit;
+class TField;
+class TGroupBox;
+class TLabel;
+class TMaskEdit;
+class TNetConnection;
+class TPanel;
+class TScrollBox;
+class TSpeedButton;
+class TSpinEdit;
+class TTabSheet;
+
+namespace Ui {
+class frmCaleProdu;
+}
+
+// The calendar screen's unit: the screen, its entry points and its module-wide variables.
+namespace Cli_qmr07700 {
+
+// The production calendar of one branch, one periodicity and one year, as twelve month calendars.
+class TfrmCaleProdu : public TfrmPadraoGrid
+{
+    Q_OBJECT
+public:
+    explicit TfrmCaleProdu(QWidget *parent = nullptr);
+    ~TfrmCaleProdu() override;
+
+    // Lifecycle and server connection.
+    void FormCreate(QObject *Sender) override;
+    void FormActivate(QObject *Sender) override;
+    void FormClose(QObject *Sender, int &Action) override;
+    void netCaleCompBeforeConnect(QObject *Sender);
+    // Loads the calendar of the branch, periodicity and year in force into cdsCaleProdu.
+    void GetCaleProdu();
+
+    // Year view.
+    void GenericOnEnter(QObject *Sender);
+    void GenericChange(QObject *Sender);
+    void speYearChange(QObject *Sender);
+    void dtsPadraoStateChange(QObject *Sender) override;
+    void Abilitar(bool Value);
+    // The calendar whose background is clWindow, first in month order; null when none is.
+    TDBCalendar *SelectedCalendar() const;
+    void PutYearViewToRest();
+    void BringYearViewLive();
+    TDBCalendar *Calendar(int month) const;
+    TLabel *MonthLabel(int month) const;
+
+    // Filter panel.
+    void panRestIngeEnter(QObject *Sender);
+    void panRestIngeExit(QObject *Sender);
+    void medCdFilialChange(QObject *Sender);
+    void medCdFilialEnter(QObject *Sender);
+    void medCdFilialExit(QObject *Sender);
+    void btpFilialBeforePesq(QObject *Sender, bool &Continue);
+    void btpFilialAfterPesq(QObject *Sender);
+    void medCdPeriodicidadeChange(QObject *Sender);
+    void medCdPeriodicidadeEnter(QObject *Sender);
+    void medCdPeriodicidadeExit(QObject *Sender);
+    void btpServicoBeforePesq(QObject *Sender, bool &Continue);
+    void btpServicoAfterPesq(QObject *Sender);
+    void speYearEnter(QObject *Sender);
+    void speYearExit(QObject *Sender);
+    void speYearKeyPress(QObject *Sender, QChar &Key);
+    void qryPeriIDTIPODIAPGetText(TField *Sender, QString &Text, bool DisplayText);
+    void Vd_CdFilial(bool mandatory);
+    void Vd_CdPeriodicidade(bool mandatory);
+    void Vd_Year();
+
+    // Components of the screen.
+    TPanel *panRestInge;
+    TLabel *lblFilial;
+    TMaskEdit *medCdFilial;
+    TBtnPesquisa *btpFilial;
+    TEdit *edtNmFilial;
+    TLabel *lblPeriodicidade;
+    TMaskEdit *medCdPeriodicidade;
+    TBtnPesquisa *btpServico;
+    TEdit *edtNmServico;
+    TLabel *lblYear;
+    TSpinEdit *speYear;
+    TGroupBox *grbLegenda;
+    TLabel *Label1;
+    TLabel *Label2;
+    TTabSheet *tshCalendario;
+    TPanel *panFormulario;
+    TScrollBox *scbFormulario;
+    TSpeedButton *sbtCalcAno;
+    TSpeedButton *sbtExportar;
+    TSpeedButton *sbtCalcMes;
+    QAction *N1;
+    QAction *mnuExportar;
+    QAction *mnuCalcMes;
+    QAction *mnuCalcAno;
+    QMenu *pmnExcluir;
+    QAction *mnuDia;
+    QAction *mnuMes;
+    QAction *mnuAno;
+    TClientDataSet *cdsCaleProdu;
+    TClientDataSet *cdsCaleProduAux;
+    TClientDataSet *cdsPesqCaleProdu;
+    TClientDataSet *cdsVerificaDiaUtil;
+    TADOIBQuery *qryFilial;
+    TADOIBQuery *qryPeri;
+    TADOIBQuery *qryDiasProdu;
+    TDataSource *dtsFilial;
+    TDataSource *dtsPeri;
+    TNetConnection *netCaleComp;
+
+private:
+    void createDataModule();
+    void placeToolBarAndMenu();
+    void bindHandlers();
+    void refreshCommands();
+    void setupFilterPanel();
+    void setupYearView();
+
+    std::unique_ptr<Ui::frmCaleProdu> ui;
+    bool boPrimAtiv = true;
+    TNotifyEvent m_medCdFilialChange;
+    TNotifyEvent m_medCdPeriodicidadeChange;
+    TNotifyEvent m_genericChange;
+};
+
+// The calendar screen created last; null once that screen is destroyed.
+extern QPointer<TfrmCaleProdu> frmCaleProdu;
+// The branch, periodicity and holiday flag in force.
+extern QString stCDFILIAL;
+extern QString stCDPERIPRODU;
+extern QString STIDDIANUTILP;
+// Month number of the selected calendar; 0 when none is.
+extern int inSelectDbc;
+// When true the data-state handler runs the base screen's handling first.
+extern bool boPassarChange;
+extern QDateTime dtInicial;
+
+// Creates the calendar screen once and shows it.
+void CriaCaleProdu();
+// The shell's entry point: opens the calendar screen.
+void IniProc();
+// True while a calendar screen exists and has not been closed since it was created.
+bool FormCriado();
+
+void Initialization();
+void Finalization();
+
+} // namespace Cli_qmr07700

@@ -1,0 +1,134 @@
+#include "operatorcontext.h"
+
+#include "dtmdbgeral.h"
+#include "exceptions.h"
+#include "hostfunctions.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+class SystemClock : public Clock
+{
+public:
+    QDateTime Now() const override { return QDateTime::currentDateTime(); }
+};
+
+OperatorContext *g_context = nullptr;
+Clock *g_clock = nullptr;
+
+QSqlQuery runQuery(const QString &sql, const QVariantList &values)
+{
+    QSqlDatabase db = dtmDBGeral::Database();
+    if (!db.isOpen())
+        throw EDatabaseError(QStringLiteral("Banco de dados não conectado."));
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throw EDatabaseError(
+            QStringLiteral("Erro ao consultar o banco de dados: %1").arg(query.lastError().text()));
+    for (const QVariant &v : values)
+        query.addBindValue(v);
+    if (!query.exec())
+        throw EDatabaseError(
+            QStringLiteral("Erro ao consultar o banco de dados: %1").arg(query.lastError().text()));
+    return query;
+}
+
+} // namespace
+
+OperatorContext::~OperatorContext() = default;
+Clock::~Clock() = default;
+
+void DefaultOperatorContext::SetBranch(const QString &branch)
+{
+    m_branch = Ajusta(branch.trimmed(), 4);
+}
+
+QString DefaultOperatorContext::FiliProc() const
+{
+    if (!m_branch.isEmpty())
+        return m_branch;
+    if (!dtmDBGeral::Database().isOpen())
+        return {};
+    QSqlQuery query = runQuery(QStringLiteral("SELECT MIN(CDFILIAL) FROM FILIAL"), {});
+    return query.next() ? query.value(0).toString() : QString();
+}
+
+QDate DefaultOperatorContext::DataProc(const QString &branch) const
+{
+    QSqlQuery query = runQuery(QStringLiteral("SELECT DTPROCESSA FROM FILIAL WHERE CDFILIAL = ?"),
+                               {Ajusta(branch.trimmed(), 4)});
+    if (query.next()) {
+        const QVariant v = query.value(0);
+        const QDate d = v.typeId() == QMetaType::QDate
+                            ? v.toDate()
+                            : QDate::fromString(v.toString().left(10), Qt::ISODate);
+        if (d.isValid())
+            return d;
+    }
+    return ::Date();
+}
+
+DefaultOperatorContext &ShellOperatorContext()
+{
+    static DefaultOperatorContext context;
+    return context;
+}
+
+void SetOperatorContext(OperatorContext *context)
+{
+    g_context = context;
+}
+
+void SetClock(Clock *clock)
+{
+    g_clock = clock;
+}
+
+OperatorContext &CurrentOperatorContext()
+{
+    return g_context ? *g_context : ShellOperatorContext();
+}
+
+QString FiliProc()
+{
+    return CurrentOperatorContext().FiliProc();
+}
+
+QDate DataProc(const QString &branch)
+{
+    return CurrentOperatorContext().DataProc(branch);
+}
+
+bool ModuFili()
+{
+    return CurrentOperatorContext().ModuFili();
+}
+
+QString WebURL()
+{
+    return CurrentOperatorContext().WebURL();
+}
+
+int WebPort()
+{
+    return CurrentOperatorContext().WebPort();
+}
+
+QString WebToken()
+{
+    return CurrentOperatorContext().Token();
+}
+
+QDateTime Now()
+{
+    static const SystemClock system;
+    return (g_clock ? static_cast<const Clock &>(*g_clock) : system).Now();
+}
+
+QDate Date()
+{
+    return Now().date();
+}

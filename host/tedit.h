@@ -1,0 +1,34 @@
+#pragma once
+
+#include "calehost_export.h"
+#include "events.h"
+#include "hostcolors.h"
+#include "twincontrol.h"
+
+#include <QLineEdit>
+
+// A plain one-line edit with the host's assignable events.
+class CALEHOST_EXPORT TEdit : public QLineEdit, public TWinControl
+{
+    Q_OBJECT
+public:
+    explicit TEdit(QWidget *parent = nullptr);
+
+    QString Text() const { return text(); }
+    // Sets the text; OnChange is raised when it differs from the current one.
+    void SetText(const QString &text) { setText(text); }
+    int MaxLength() const { return maxLength(); }
+    void SetMaxLength(int length) { setMaxLength(length > 0 ? length : 32767); }
+    TColor Color() const { return m_color; }
+    void SetColor(TColor color);
+    bool TabStop() const { return focusPolicy() & Qt::TabFocus; }
+    void SetTabStop(bool tabStop);
+
+    // Raised on every change of the text, typed or set by the program.
+    TNotifyEvent OnChange;
+    // Raised for each typed character before the edit takes it; Key = QChar() discards it.
+    TKeyPressEvent OnKeyPress;
+
+private:
+    TColor m_color = clWindow;
+};

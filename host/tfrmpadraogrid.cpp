@@ -1,0 +1,395 @@
+#include "tfrmpadraogrid.h"
+
+#include "dialogs.h"
+#include "eventboundary.h"
+#include "focustracker.h"
+#include "tdataset.h"
+#include "tdbgrid.h"
+#include "tlabel.h"
+#include "tmessages.h"
+#include "tpagecontrol.h"
+#include "tpanel.h"
+#include "tspeedbutton.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace {
+
+// Keeps a menu item's enabled state equal to the state the program set on a button.
+class ButtonFollower : public QObject
+{
+public:
+    ButtonFollower(QAction *item, QAbstractButton *button)
+        : QObject(item)
+        , m_item(item)
+    {
+        button->installEventFilter(this);
+        sync(button);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::EnabledChange)
+            sync(static_cast<QAbstractButton *>(watched));
+        return false;
+    }
+
+private:
+    void sync(QAbstractButton *button)
+    {
+        m_item->setEnabled(!button->testAttribute(Qt::WA_ForceDisabled));
+    }
+
+    QAction *m_item;
+};
+
+bool isEditing(TDataSetState state)
+{
+    return state == TDataSetState::dsInsert || state == TDataSetState::dsEdit;
+}
+
+} // namespace
+
+TfrmPadraoGrid::TfrmPadraoGrid(QWidget *parent)
+    : QWidget(parent)
+{
+    host::FocusTracker::instance();
+    setObjectName(QStringLiteral("frmPadraoGrid"));
+
+    dtsPadrao = new TDataSource(this);
+    dtsPadrao->setObjectName(QStringLiteral("dtsPadrao"));
+    msgPadrao = new TMessages(this);
+    msgPadrao->setObjectName(QStringLiteral("msgPadrao"));
+    msgMensagensPadroes = new TMessages(this);
+    msgMensagensPadroes->setObjectName(QStringLiteral("msgMensagensPadroes"));
+    msgMensagensPadroes->Add(QStringLiteral("Excl"), QStringLiteral("Confirma Exclusão?"));
+
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+
+    buildToolBar();
+    buildMenu();
+
+    pgcPadrao = new TPageControl(this);
+    pgcPadrao->setObjectName(QStringLiteral("pgcPadrao"));
+    tshPadrao = new TTabSheet;
+    tshPadrao->setObjectName(QStringLiteral("tshPadrao"));
+    tshPadrao->SetCaption(QStringLiteral("Padrão"));
+    tshPadrao->SetPageControl(pgcPadrao);
+    dbgPadrao = new TDBGrid(tshPadrao);
+    dbgPadrao->setObjectName(QStringLiteral("dbgPadrao"));
+    dbgPadrao->SetDataSource(dtsPadrao);
+    auto *pageLayout = new QVBoxLayout(tshPadrao);
+    pageLayout->setContentsMargins(0, 0, 0, 0);
+    pageLayout->addWidget(dbgPadrao);
+    m_layout->addWidget(pgcPadrao, 1);
+
+    panNavigator = new TPanel(this);
+    panNavigator->setObjectName(QStringLiteral("panNavigator"));
+    panNavigator->setFixedHeight(25);
+    m_layout->addWidget(panNavigator);
+
+    dtsPadrao->OnStateChange = [this](QObject *sender) { dtsPadraoStateChange(sender); };
+    TfrmPadraoGrid::dtsPadraoStateChange(dtsPadrao);
+}
+
+TfrmPadraoGrid::~TfrmPadraoGrid() = default;
+
+void TfrmPadraoGrid::buildToolBar()
+{
+    panMenu = new TPanel(this);
+    panMenu->setObjectName(QStringLiteral("panMenu"));
+    panMenu->setFixedHeight(28);
+    panMenu->SetBevel(2);
+    m_layout->addWidget(panMenu);
+
+    struct ButtonPlace
+    {
+        TSpeedButton *TfrmPadraoGrid::*member;
+        const char *name;
+        const char *hint;
+        int left;
+        int width;
+        QStyle::StandardPixmap glyph;
+        void (TfrmPadraoGrid::*handler)(QObject *);
+    };
+    const ButtonPlace places[] = {
+        {&TfrmPadraoGrid::sbtIncluir, "sbtIncluir", "Incluir", 4, 21, QStyle::SP_FileIcon,
+         &TfrmPadraoGrid::sbtIncluirClick},
+        {&TfrmPadraoGrid::sbtAlterar, "sbtAlterar", "Alterar", 25, 21,
+         QStyle::SP_FileDialogDetailedView, &TfrmPadraoGrid::sbtAlterarClick},
+        {&TfrmPadraoGrid::sbtExcluir, "sbtExcluir", "Excluir", 46, 21, QStyle::SP_TrashIcon,
+         &TfrmPadraoGrid::sbtExcluirClick},
+        {&TfrmPadraoGrid::sbtProcurar, "sbtProcurar", "Procurar", 67, 21,
+         QStyle::SP_FileDialogContentsView, &TfrmPadraoGrid::sbtProcurarClick},
+        {&TfrmPadraoGrid::sbtVerificar, "sbtVerificar", "Verificar", 89, 20,
+         QStyle::SP_BrowserReload, &TfrmPadraoGrid::sbtVerificarClick},
+        {&TfrmPadraoGrid::sbtCancelar, "sbtCancelar", "Cancelar", 125, 21,
+         QStyle::SP_DialogCancelButton, &TfrmPadraoGrid::sbtCancelarClick},
+        {&TfrmPadraoGrid::sbtConfirmar, "sbtConfirmar", "Confirmar", 146, 21,
+         QStyle::SP_DialogApplyButton, &TfrmPadraoGrid::sbtConfirmarClick},
+        {&TfrmPadraoGrid::sbtImprimir, "sbtImprimir", "Imprimir", 182, 21,
+         QStyle::SP_FileDialogListView, &TfrmPadraoGrid::sbtImprimirClick},
+        {&TfrmPadraoGrid::sbtAjuda, "sbtAjuda", "Ajuda", 218, 21, QStyle::SP_DialogHelpButton,
+         &TfrmPadraoGrid::sbtAjudaClick},
+        {&TfrmPadraoGrid::sbtFechar, "sbtFechar", "Fechar", 254, 21, QStyle::SP_DialogCloseButton,
+         &TfrmPadraoGrid::sbtFecharClick},
+    };
+    for (const ButtonPlace &place : places) {
+        auto *button = new TSpeedButton(panMenu);
+        button->setObjectName(QLatin1String(place.name));
+        button->SetHint(QString::fromUtf8(place.hint));
+        button->SetGlyph(style()->standardIcon(place.glyph).pixmap(16, 16));
+        button->SetBounds(place.left, 4, place.width, 21);
+        // Bound through the virtual handler, so a screen's override takes the base's place.
+        const auto handler = place.handler;
+        button->OnClick = [this, handler](QObject *sender) { (this->*handler)(sender); };
+        this->*place.member = button;
+    }
+
+    lblCodTela = new TLabel(panMenu);
+    lblCodTela->setObjectName(QStringLiteral("lblCodTela"));
+    lblCodTela->setGeometry(540, 7, 80, 14);
+}
+
+void TfrmPadraoGrid::buildMenu()
+{
+    mnuManutencao = new QMenu(QStringLiteral("&Manutenção"), this);
+    mnuManutencao->setObjectName(QStringLiteral("mnuManutencao"));
+    struct Item
+    {
+        QAction *TfrmPadraoGrid::*member;
+        const char *name;
+        const char *caption;
+        TSpeedButton *button;
+    };
+    const Item items[] = {
+        {&TfrmPadraoGrid::mnuIncluir, "mnuIncluir", "&Incluir", sbtIncluir},
+        {&TfrmPadraoGrid::mnuAlterar, "mnuAlterar", "&Alterar", sbtAlterar},
+        {&TfrmPadraoGrid::mnuExcluir, "mnuExcluir", "&Excluir", sbtExcluir},
+        {&TfrmPadraoGrid::mnuProcurar, "mnuProcurar", "&Procurar", sbtProcurar},
+        {&TfrmPadraoGrid::mnuVerificar, "mnuVerificar", "&Verificar", sbtVerificar},
+        {&TfrmPadraoGrid::mnuCancelar, "mnuCancelar", "&Cancelar", sbtCancelar},
+        {&TfrmPadraoGrid::mnuConfirmar, "mnuConfirmar", "C&onfirmar", sbtConfirmar},
+    };
+    for (const Item &item : items) {
+        QAction *action = mnuManutencao->addAction(QString::fromUtf8(item.caption));
+        action->setObjectName(QLatin1String(item.name));
+        TSpeedButton *button = item.button;
+        connect(action, &QAction::triggered, button, &QAbstractButton::click);
+        FollowButton(action, button);
+        this->*item.member = action;
+    }
+}
+
+void TfrmPadraoGrid::FollowButton(QAction *item, QAbstractButton *button)
+{
+    if (item && button)
+        new ButtonFollower(item, button);
+}
+
+void TfrmPadraoGrid::SetBounds(int left, int top, int width, int height)
+{
+    m_bounds = QRect(left, top, width, height);
+    if (QMdiSubWindow *sub = SubWindow())
+        sub->setGeometry(m_bounds);
+    else if (isWindow())
+        setGeometry(m_bounds);
+    else
+        resize(width, height);
+}
+
+QMdiSubWindow *TfrmPadraoGrid::SubWindow() const
+{
+    return qobject_cast<QMdiSubWindow *>(parentWidget());
+}
+
+QWidget *TfrmPadraoGrid::ActiveControl() const
+{
+    QWidget *control = host::FocusTracker::instance()->LogicalFocus(this);
+    return control && isAncestorOf(control) ? control : nullptr;
+}
+
+bool TfrmPadraoGrid::IsActiveWindow() const
+{
+    if (QMdiSubWindow *sub = SubWindow())
+        return sub->mdiArea() && sub->mdiArea()->currentSubWindow() == sub;
+    return isActiveWindow();
+}
+
+QList<QMenu *> TfrmPadraoGrid::Menus() const
+{
+    return {mnuManutencao};
+}
+
+void TfrmPadraoGrid::AlignTop(QWidget *widget)
+{
+    m_layout->insertWidget(1 + m_topCount++, widget);
+}
+
+bool TfrmPadraoGrid::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ParentChange:
+        attachToSubWindow();
+        break;
+    case QEvent::WindowActivate:
+        if (isWindow() && !m_current) {
+            m_current = true;
+            host::guard(this, [this] { FormActivate(this); });
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
+void TfrmPadraoGrid::attachToSubWindow()
+{
+    QMdiSubWindow *sub = SubWindow();
+    QMdiArea *area = sub ? sub->mdiArea() : nullptr;
+    if (m_area && m_area != area)
+        disconnect(m_area, nullptr, this, nullptr);
+    m_area = area;
+    if (!area)
+        return;
+    connect(area, &QMdiArea::subWindowActivated, this, &TfrmPadraoGrid::subWindowActivated,
+            Qt::UniqueConnection);
+    if (m_bounds.isValid())
+        sub->setGeometry(m_bounds);
+}
+
+void TfrmPadraoGrid::subWindowActivated(QMdiSubWindow *window)
+{
+    // A null window means the whole application lost activation (a message box, another
+    // program): the screen is still the current one and is not activated again on return.
+    if (!window)
+        return;
+    if (window != SubWindow()) {
+        m_current = false;
+        return;
+    }
+    if (m_current)
+        return;
+    m_current = true;
+    host::guard(this, [this] { FormActivate(this); });
+}
+
+void TfrmPadraoGrid::closeEvent(QCloseEvent *event)
+{
+    QMdiSubWindow *sub = SubWindow();
+    int action = sub ? caMinimize : caHide;
+    if (!host::guard(this, [this, &action] { FormClose(this, action); }))
+        action = caNone;
+    QWidget *window = sub ? static_cast<QWidget *>(sub) : this;
+    switch (action) {
+    case caFree:
+        window->setAttribute(Qt::WA_DeleteOnClose, true);
+        event->accept();
+        break;
+    case caHide:
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        event->accept();
+        break;
+    case caMinimize:
+        event->ignore();
+        window->showMinimized();
+        break;
+    default:
+        event->ignore();
+        break;
+    }
+}
+
+void TfrmPadraoGrid::FormCreate(QObject *) {}
+
+void TfrmPadraoGrid::FormActivate(QObject *)
+{
+    update();
+}
+
+void TfrmPadraoGrid::FormClose(QObject *, int &Action)
+{
+    Action = caFree;
+}
+
+void TfrmPadraoGrid::dtsPadraoStateChange(QObject *)
+{
+    const TDataSetState state = dtsPadrao->State();
+    const bool browse = state == TDataSetState::dsBrowse;
+    TDataSet *dataSet = dtsPadrao->DataSet();
+    const bool hasRows = browse && dataSet && !dataSet->IsEmpty();
+    sbtConfirmar->setEnabled(isEditing(state));
+    sbtCancelar->setEnabled(isEditing(state));
+    sbtIncluir->setEnabled(browse);
+    sbtAlterar->setEnabled(hasRows);
+    sbtExcluir->setEnabled(hasRows);
+    sbtProcurar->setEnabled(browse);
+    sbtVerificar->setEnabled(browse);
+}
+
+void TfrmPadraoGrid::sbtIncluirClick(QObject *)
+{
+    if (TDataSet *dataSet = dtsPadrao->DataSet())
+        dataSet->Append();
+}
+
+void TfrmPadraoGrid::sbtAlterarClick(QObject *)
+{
+    TDataSet *dataSet = dtsPadrao->DataSet();
+    if (dataSet && !dataSet->IsEmpty())
+        dataSet->Edit();
+}
+
+void TfrmPadraoGrid::sbtExcluirClick(QObject *)
+{
+    TDataSet *dataSet = dtsPadrao->DataSet();
+    if (!dataSet || dataSet->IsEmpty())
+        return;
+    if (msgMensagensPadroes->ShowMsg(QStringLiteral("Excl"), TMsgDlgType::mtConfirmation, mbYesNo,
+                                     0) == mrYes)
+        dataSet->Delete();
+}
+
+void TfrmPadraoGrid::sbtProcurarClick(QObject *) {}
+
+void TfrmPadraoGrid::sbtVerificarClick(QObject *) {}
+
+void TfrmPadraoGrid::sbtConfirmarClick(QObject *)
+{
+    TDataSet *dataSet = dtsPadrao->DataSet();
+    if (dataSet && isEditing(dataSet->State()))
+        dataSet->Post();
+}
+
+void TfrmPadraoGrid::sbtCancelarClick(QObject *)
+{
+    TDataSet *dataSet = dtsPadrao->DataSet();
+    if (dataSet && isEditing(dataSet->State()))
+        dataSet->Cancel();
+}
+
+void TfrmPadraoGrid::sbtImprimirClick(QObject *) {}
+
+void TfrmPadraoGrid::sbtAjudaClick(QObject *)
+{
+    ShowHelp(m_helpFile, m_helpContext);
+}
+
+void TfrmPadraoGrid::sbtFecharClick(QObject *)
+{
+    if (QMdiSubWindow *sub = SubWindow())
+        sub->close();
+    else
+        close();
+}

@@ -1,0 +1,14 @@
+#include "tgroupbox.h"
+
+#include "controlsupport_p.h"
+
+TGroupBox::TGroupBox(QWidget *parent)
+    : QGroupBox(parent)
+{}
+
+void TGroupBox::SetColor(TColor color)
+{
+    m_color = color;
+    setAutoFillBackground(color != clNone);
+    host::detail::applyColor(this, QPalette::Window, color);
+}

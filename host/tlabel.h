@@ -1,0 +1,34 @@
+#pragma once
+
+#include "calehost_export.h"
+#include "hostcolors.h"
+
+#include <QLabel>
+#include <QPointer>
+
+// A label; the field it names (its focus control) carries the label's text as accessible name.
+class CALEHOST_EXPORT TLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit TLabel(QWidget *parent = nullptr);
+
+    QString Caption() const { return text(); }
+    // Sets the text, and the accessible name of the focus control with it.
+    void SetCaption(const QString &caption);
+    QWidget *FocusControl() const { return m_focusControl; }
+    void SetFocusControl(QWidget *control);
+    TColor Color() const { return m_color; }
+    // The background colour; clNone leaves the label transparent.
+    void SetColor(TColor color);
+    TColor FontColor() const { return m_fontColor; }
+    void SetFontColor(TColor color);
+    void SetBold(bool bold);
+
+private:
+    void updateFocusControlName();
+
+    QPointer<QWidget> m_focusControl;
+    TColor m_color = clNone;
+    TColor m_fontColor = clWindowText;
+};

@@ -1,0 +1,291 @@
+#include "tnetconnection.h"
+
+#include "exceptions.h"
+#include "operatorcontext.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDateTime>
+#include <QEvent>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPointer>
+#include <QThread>
+
+#include <httplib.h>
+
+#include <thread>
+
+namespace {
+
+constexpr int ConnectTimeoutSeconds = 5;
+constexpr int ReadTimeoutSeconds = 120;
+
+// Drops the operator's input while a call is in flight, including input that reaches widgets
+// without passing through the window system queue.
+class InputBlocker : public QObject
+{
+public:
+    InputBlocker() { QCoreApplication::instance()->installEventFilter(this); }
+    ~InputBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonRelease:
+        case QEvent::NonClientAreaMouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+QJsonValue toJsonParam(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::UnknownType:
+    case QMetaType::Nullptr:
+        return QJsonValue::Null;
+    case QMetaType::QString:
+        return value.toString();
+    case QMetaType::QDate:
+        return value.toDate().isValid() ? QJsonValue(value.toDate().toString(Qt::ISODate))
+                                        : QJsonValue::Null;
+    case QMetaType::QDateTime:
+        // Remote dates carry no time of day.
+        return value.toDateTime().isValid()
+                   ? QJsonValue(value.toDateTime().date().toString(Qt::ISODate))
+                   : QJsonValue::Null;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return value.toLongLong();
+    case QMetaType::QJsonObject:
+        return value.toJsonObject();
+    default:
+        return QJsonValue::fromVariant(value);
+    }
+}
+
+QString transportCause(httplib::Error error)
+{
+    switch (error) {
+    case httplib::Error::Connection:
+        return QStringLiteral("conexão recusada ou impossível");
+    case httplib::Error::ConnectionTimeout:
+        return QStringLiteral("tempo de conexão esgotado (%1 s)").arg(ConnectTimeoutSeconds);
+    case httplib::Error::Read:
+        return QStringLiteral("resposta não recebida (falha ou tempo de leitura esgotado)");
+    case httplib::Error::Write:
+        return QStringLiteral("falha ao enviar o pedido");
+    default:
+        return QStringLiteral("falha de comunicação (%1)")
+            .arg(QString::fromStdString(httplib::to_string(error)));
+    }
+}
+
+} // namespace
+
+struct TNetConnection::Private
+{
+    std::unique_ptr<httplib::Client> idle; // kept between calls for keep-alive
+    QString clientHost;
+    int clientPort = 0;
+    QString token;
+};
+
+TNetConnection::TNetConnection(QObject *owner)
+    : QObject(owner)
+    , d(std::make_unique<Private>())
+{}
+
+TNetConnection::~TNetConnection() = default;
+
+void TNetConnection::SetHost(const QString &host)
+{
+    m_host = host;
+}
+
+void TNetConnection::SetPort(int port)
+{
+    m_port = port;
+}
+
+void TNetConnection::SetConnected(bool connected)
+{
+    if (connected)
+        Open();
+    else
+        Close();
+}
+
+void TNetConnection::Open()
+{
+    if (m_connected)
+        return;
+    raise(BeforeConnect, this);
+    d->token = m_token.isEmpty() ? WebToken() : m_token;
+    m_connected = true;
+    raise(AfterConnect, this);
+}
+
+void TNetConnection::Close()
+{
+    if (!m_connected)
+        return;
+    raise(BeforeDisconnect, this);
+    m_connected = false;
+    d->idle.reset();
+    raise(AfterDisconnect, this);
+}
+
+TNetConnection *TNetConnection::AppServer()
+{
+    Open();
+    return this;
+}
+
+TServerResult TNetConnection::Call(const QString &method, const QVariantList &params)
+{
+    Open();
+    emit called(method, params);
+    QJsonArray jsonParams;
+    for (const QVariant &p : params)
+        jsonParams.append(toJsonParam(p));
+    const QJsonObject request{{QStringLiteral("jsonrpc"), QStringLiteral("2.0")},
+                              {QStringLiteral("id"), m_nextId++},
+                              {QStringLiteral("method"), method},
+                              {QStringLiteral("params"), jsonParams}};
+    const QByteArray body = QJsonDocument(request).toJson(QJsonDocument::Compact);
+    const std::string path = "/" + m_serverName.toStdString();
+    const QString host = m_host;
+    const int port = m_port;
+    const bool throwException = m_throwException;
+    // A handler run while waiting may destroy this connection (its screen closed by a timer).
+    const QPointer<TNetConnection> self(this);
+    httplib::Headers headers;
+    if (!d->token.isEmpty())
+        headers.emplace("Authorization", "Bearer " + d->token.toStdString());
+
+    // A call made while another is waiting (from a timer, say) gets a client of its own.
+    std::unique_ptr<httplib::Client> client;
+    if (d->idle && d->clientHost == host && d->clientPort == port)
+        client = std::move(d->idle);
+    if (!client) {
+        client = std::make_unique<httplib::Client>(host.toStdString(), port);
+        client->set_keep_alive(true);
+        client->set_tcp_nodelay(true);
+        client->set_connection_timeout(ConnectTimeoutSeconds, 0);
+        client->set_read_timeout(ReadTimeoutSeconds, 0);
+        client->set_write_timeout(ReadTimeoutSeconds, 0);
+    }
+
+    httplib::Error error = httplib::Error::Success;
+    int status = 0;
+    std::string answer;
+    const auto post = [&] {
+        httplib::Result res =
+            client->Post(path, headers, body.constData(), size_t(body.size()), "application/json");
+        error = res.error();
+        if (res) {
+            status = res->status;
+            answer = std::move(res->body);
+        }
+    };
+
+    QCoreApplication *app = QCoreApplication::instance();
+    if (app && QThread::currentThread() == app->thread()) {
+        QEventLoop loop;
+        std::thread worker([&] {
+            post();
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+        {
+            InputBlocker blocker;
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+        }
+        worker.join();
+    } else {
+        post();
+    }
+
+    const auto unavailable = [&](const QString &cause) {
+        TServerResult r;
+        r.message = QStringLiteral("Servidor de aplicação indisponível (%1:%2): %3")
+                        .arg(host)
+                        .arg(port)
+                        .arg(cause);
+        return r;
+    };
+    TServerResult result;
+    if (error != httplib::Error::Success) {
+        result = unavailable(transportCause(error));
+    } else if (status != 200) {
+        result = unavailable(status == 401 ? QStringLiteral("acesso não autorizado (HTTP 401)")
+                                           : QStringLiteral("resposta HTTP %1").arg(status));
+    } else {
+        QJsonParseError parseError;
+        const QJsonDocument doc =
+            QJsonDocument::fromJson(QByteArray::fromStdString(answer), &parseError);
+        const QJsonObject reply = doc.object();
+        if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
+            result = unavailable(QStringLiteral("resposta ilegível"));
+        } else if (reply.value(QStringLiteral("error")).isObject()) {
+            const QJsonObject err = reply.value(QStringLiteral("error")).toObject();
+            result.message = err.value(QStringLiteral("message")).toString();
+            result.code = err.value(QStringLiteral("code")).toInt();
+            if (result.message.isEmpty())
+                result.message =
+                    QStringLiteral("Erro no servidor de aplicação (%1).").arg(result.code);
+        } else if (reply.contains(QStringLiteral("result"))) {
+            result.ok = true;
+            result.payload = reply.value(QStringLiteral("result"));
+        } else {
+            result = unavailable(QStringLiteral("resposta ilegível"));
+        }
+    }
+
+    // Keep the client for the next call only if it still matches this connection.
+    if (self && m_connected && m_host == host && m_port == port && !d->idle &&
+        error == httplib::Error::Success) {
+        d->idle = std::move(client);
+        d->clientHost = host;
+        d->clientPort = port;
+    }
+
+    if (!result.ok && throwException)
+        throw EServerError(result.message, result.code);
+    return result;
+}
+
+QJsonObject CheckResultServ(const TServerResult &result, bool raiseOnError, int helpContext)
+{
+    Q_UNUSED(helpContext);
+    if (!result.ok) {
+        if (raiseOnError)
+            throw EServerError(result.message, result.code);
+        return {};
+    }
+    return result.payload.toObject();
+}

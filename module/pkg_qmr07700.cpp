@@ -1,0 +1,105 @@
+// The package frame: package information, load and unload steps, the unit initialisation table
+// and the plain-named exports that the host's package loader and shell look up.
+
+#include "calendar/cli_qmr07700.h"
+#include "export/cli_qmr07702.h"
+#include "report/cli_qmr07701.h"
+
+#include "moduleregistry.h"
+#include "packageinfo.h"
+#include "packageloader.h"
+
+#include <QFileInfo>
+#include <QResource>
+
+#include <dlfcn.h>
+
+namespace Pkg_qmr07700 {
+
+namespace {
+
+const char *const requiredPackages[] = {"_orv", "_rtl", "_qr",  "_lib",
+                                        "_ger", "_frm", "_db",  "_vcl"};
+const char *const containedUnits[] = {"Pkg_QMR07700", "CLI_QMR07701", "SysInit", "CLI_QMR07702",
+                                      "CLI_QMR07700"};
+
+const HostPackageInfo packageInfo = {
+    PackageFlagPackageModule | PackageFlagRunOnly | PackageFlagNeverBuild,
+    requiredPackages, int(std::size(requiredPackages)),
+    containedUnits,   int(std::size(containedUnits)),
+};
+
+// Units of the required packages come first, in dependency order; the module's own units last.
+const HostUnitEntry units[] = {
+    {"Cli_qmr07701", Cli_qmr07701::Initialization, Cli_qmr07701::Finalization},
+    {"PadrImportExport", nullptr, nullptr},
+    {"Cli_qmr07702", Cli_qmr07702::Initialization, Cli_qmr07702::Finalization},
+    {"Cli_qmr07700", Cli_qmr07700::Initialization, Cli_qmr07700::Finalization},
+};
+const HostInitTable initTable = {int(std::size(units)), units};
+int unitCounters[std::size(units)] = {};
+
+} // namespace
+
+host::ModuleRecord Module;
+
+// Load: find the package's own file name, register a resource bundle found beside it over the
+// built-in resources, and make the module known to the host.
+__attribute__((constructor)) static void Load()
+{
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void *>(&Load), &info) && info.dli_fname)
+        Module.fileName = QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absoluteFilePath();
+    const QString bundle = host::BundleFileFor(Module.fileName);
+    if (!Module.fileName.isEmpty() && QFileInfo::exists(bundle) &&
+        QResource::registerResource(bundle, QStringLiteral("/Pkg_qmr07700"))) {
+        Module.bundleFile = bundle;
+        Module.resourceRoot = QStringLiteral("/Pkg_qmr07700");
+    }
+    host::RegisterModule(&Module);
+}
+
+// Unload: forget the module and release its resource bundle.
+__attribute__((destructor)) static void Unload()
+{
+    host::UnregisterModule(&Module);
+    if (!Module.bundleFile.isEmpty())
+        QResource::unregisterResource(Module.bundleFile, Module.resourceRoot);
+    Module.bundleFile.clear();
+    Module.resourceRoot.clear();
+}
+
+const int *UnitCounters()
+{
+    return unitCounters;
+}
+
+} // namespace Pkg_qmr07700
+
+extern "C" {
+
+const HostPackageInfo *GetPackageInfo()
+{
+    return &Pkg_qmr07700::packageInfo;
+}
+
+const HostInitTable *GetPackageInfoTable()
+{
+    return &Pkg_qmr07700::initTable;
+}
+
+void Initialize()
+{
+    host::InitializeUnits(&Pkg_qmr07700::initTable, Pkg_qmr07700::unitCounters);
+}
+
+void Finalize()
+{
+    host::FinalizeUnits(&Pkg_qmr07700::initTable, Pkg_qmr07700::unitCounters);
+}
+
+void IniProc()
+{
+    Cli_qmr07700::IniProc();
+}
+}

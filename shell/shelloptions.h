@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the operator asked for on the command line.
+struct ShellOptions
+{
+    QString serverHost; // empty: start the embedded server
+    int serverPort = 0;
+    QString token;
+    QString databaseUrl; // empty: the default SQLite file
+    QString branch;      // empty: the lowest branch code
+    bool perBranch = false;
+    QString screenshot; // render the opened screens to this PNG and exit
+    QString error;      // set when the command line is refused
+};
+
+// Reads the shell's options; Qt's own options (--platform ...) are left to Qt.
+ShellOptions ParseShellOptions(const QStringList &arguments);

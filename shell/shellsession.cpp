@@ -1,0 +1,93 @@
+#include "shellsession.h"
+
+#include "application.h"
+#include "caleserver.h"
+#include "dialogs.h"
+#include "dtmdbgeral.h"
+#include "helpviewer.h"
+#include "operatorcontext.h"
+#include "packageloader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+ShellSession::ShellSession() = default;
+
+ShellSession::~ShellSession()
+{
+    stop();
+}
+
+bool ShellSession::start(const ShellOptions &options, QString *error)
+{
+    const QString databaseUrl =
+        options.databaseUrl.isEmpty() ? caleserver::defaultDatabaseUrl() : options.databaseUrl;
+
+    DefaultOperatorContext &context = ShellOperatorContext();
+    context.SetBranch(options.branch);
+    context.SetPerBranch(options.perBranch);
+    context.SetToken(options.token);
+    if (options.serverHost.isEmpty()) {
+        if (!startEmbeddedServer(databaseUrl, error))
+            return false;
+        context.SetServer(QStringLiteral("127.0.0.1"), m_server->port());
+    } else {
+        context.SetServer(options.serverHost, options.serverPort);
+    }
+
+    if (!dtmDBGeral::Open(databaseUrl, error))
+        return false;
+    SetHelpHandler(ShowHelpTopic);
+    return loadPackage(error);
+}
+
+bool ShellSession::startEmbeddedServer(const QString &databaseUrl, QString *error)
+{
+    // First run: create the schema and the demo data; both keep what already exists.
+    if (!caleserver::initDatabase(databaseUrl, error) || !caleserver::seedDemo(databaseUrl, error))
+        return false;
+    caleserver::ServerOptions options;
+    options.databaseUrl = databaseUrl;
+    options.port = 0;
+    options.threads = 2;
+    m_server = std::make_unique<caleserver::Server>(options);
+    return m_server->start(error);
+}
+
+bool ShellSession::loadPackage(QString *error)
+{
+    const QString libDir = QCoreApplication::applicationDirPath() + QStringLiteral("/../lib");
+    const QString file = QDir(libDir).absoluteFilePath(QStringLiteral("libPkg_qmr07700.so"));
+    m_package = host::LoadPackage(file, error);
+    if (!m_package)
+        return false;
+    m_iniProc = reinterpret_cast<void (*)()>(m_package->resolve("IniProc"));
+    if (!m_iniProc) {
+        *error = QStringLiteral("O pacote %1 não exporta IniProc.").arg(file);
+        return false;
+    }
+    return true;
+}
+
+void ShellSession::attach(QWidget *mainWindow, QMdiArea *mdiArea)
+{
+    host::SetMainForm(mainWindow, mdiArea);
+}
+
+void ShellSession::openCalendar()
+{
+    if (m_iniProc)
+        m_iniProc();
+}
+
+void ShellSession::stop()
+{
+    // Screens belong to the main window, which is gone by now; unload the package before the
+    // server so nothing of it can call out any more.
+    m_package.reset();
+    dtmDBGeral::Close();
+    if (m_server)
+        m_server->stop();
+    m_server.reset();
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "shelloptions.h"
+
+#include <QString>
+
+#include <memory>
+
+class QMdiArea;
+class QWidget;
+
+namespace caleserver {
+class Server;
+}
+namespace host {
+class Package;
+}
+
+// Everything the shell runs besides its window: the embedded application server (when no
+// server is named), the shared database connection, the operator context and the screen package.
+class ShellSession
+{
+public:
+    ShellSession();
+    ~ShellSession();
+
+    // Starts the session; false with a Portuguese reason when something cannot start.
+    bool start(const ShellOptions &options, QString *error);
+    // Makes the main window the one screens open in.
+    void attach(QWidget *mainWindow, QMdiArea *mdiArea);
+    // Opens the calendar screen through the package's entry point.
+    void openCalendar();
+    void stop();
+
+private:
+    bool startEmbeddedServer(const QString &databaseUrl, QString *error);
+    bool loadPackage(QString *error);
+
+    std::unique_ptr<caleserver::Server> m_server;
+    std::unique_ptr<host::Package> m_package;
+    void (*m_iniProc)() = nullptr;
+};

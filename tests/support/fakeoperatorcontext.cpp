@@ -1,0 +1,28 @@
+#include "fakeoperatorcontext.h"
+
+FakeOperatorContext::FakeOperatorContext()
+{
+    SetOperatorContext(this);
+}
+
+FakeOperatorContext::~FakeOperatorContext()
+{
+    SetOperatorContext(nullptr);
+}
+
+QDate FakeOperatorContext::DataProc(const QString &code) const
+{
+    if (processingDates.contains(code))
+        return processingDates.value(code);
+    return processingDate.isValid() ? processingDate : ::Date();
+}
+
+FakeClock::FakeClock(const QDateTime &now) : now(now)
+{
+    SetClock(this);
+}
+
+FakeClock::~FakeClock()
+{
+    SetClock(nullptr);
+}
