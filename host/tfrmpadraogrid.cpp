@@ -242,6 +242,16 @@ bool TfrmPadraoGrid::event(QEvent *event)
     case QEvent::ParentChange:
         attachToSubWindow();
         break;
+    case QEvent::Show:
+        // The MDI area places a new sub-window after taking it: give it the screen's bounds
+        // when it first shows.
+        if (!m_area)
+            attachToSubWindow();
+        if (!m_boundsApplied && m_bounds.isValid() && SubWindow()) {
+            m_boundsApplied = true;
+            SubWindow()->setGeometry(m_bounds);
+        }
+        break;
     case QEvent::WindowActivate:
         if (isWindow() && !m_current) {
             m_current = true;

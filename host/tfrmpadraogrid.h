@@ -144,4 +144,5 @@ private:
     QRect m_bounds;
     QPointer<QMdiArea> m_area;
     bool m_current = false;
+    bool m_boundsApplied = false;
 };

@@ -43,9 +43,11 @@ int unitCounters[std::size(units)] = {};
 
 host::ModuleRecord Module;
 
+namespace {
+
 // Load: find the package's own file name, register a resource bundle found beside it over the
 // built-in resources, and make the module known to the host.
-__attribute__((constructor)) static void Load()
+void Load()
 {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void *>(&Load), &info) && info.dli_fname)
@@ -60,7 +62,7 @@ __attribute__((constructor)) static void Load()
 }
 
 // Unload: forget the module and release its resource bundle.
-__attribute__((destructor)) static void Unload()
+void Unload()
 {
     host::UnregisterModule(&Module);
     if (!Module.bundleFile.isEmpty())
@@ -68,6 +70,16 @@ __attribute__((destructor)) static void Unload()
     Module.bundleFile.clear();
     Module.resourceRoot.clear();
 }
+
+// Runs the load steps when the library is mapped and the unload steps when it is released;
+// defined after Module, so Module outlives the unload steps.
+struct LibraryEntryPoint
+{
+    LibraryEntryPoint() { Load(); }
+    ~LibraryEntryPoint() { Unload(); }
+} libraryEntryPoint;
+
+} // namespace
 
 const int *UnitCounters()
 {

@@ -2,6 +2,7 @@
 
 #include "screenenvironment.h"
 
+#include "dialogs.h"
 #include "eventboundary.h"
 #include "hostcolors.h"
 #include "showavi.h"
@@ -11,10 +12,12 @@
 #include "tlabel.h"
 #include "tmaskedit.h"
 #include "tnetconnection.h"
+#include "tspeedbutton.h"
 #include "tspinedit.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScreen>
 #include <QTest>
 
 extern "C" void Initialize();
@@ -37,6 +40,7 @@ private slots:
     void loadSendsThePeriodicityLastInForce();
     void failedLoadKeepsTheCalendar();
     void closingReleasesTheScreen();
+    void helpOpensTheScreensContext();
 
 private:
     TfrmCaleProdu *openScreen();
@@ -100,6 +104,10 @@ void tst_cli_qmr07700::iniProcReusesTheOpenScreen()
     QCOMPARE(frmCaleProdu.data(), screen);
     QCOMPARE(m_env.mdiArea->subWindowList().size(), 1);
     QVERIFY(FormCriado());
+    // Any display but one 480 high leaves the window as the screen defines it.
+    QVERIFY(QGuiApplication::primaryScreen()->geometry().height() != 480);
+    QVERIFY(!screen->SubWindow()->isMaximized());
+    QCOMPARE(screen->SubWindow()->size(), QSize(640, 411));
 
     closeScreens();
     QVERIFY(frmCaleProdu.isNull());
@@ -221,6 +229,19 @@ void tst_cli_qmr07700::closingReleasesTheScreen()
     QTRY_VERIFY(frmCaleProdu.isNull());
     QVERIFY(connection.isNull());
     QVERIFY(!FormCriado());
+}
+
+void tst_cli_qmr07700::helpOpensTheScreensContext()
+{
+    TfrmCaleProdu *screen = openScreen();
+    QVERIFY(screen);
+    QStringList opened;
+    SetHelpHandler([&opened](const QString &file, int context) {
+        opened << file + QLatin1Char('#') + QString::number(context);
+    });
+    QTest::mouseClick(screen->sbtAjuda, Qt::LeftButton);
+    SetHelpHandler(nullptr);
+    QCOMPARE(opened, QStringList{QStringLiteral("QmrHelp.hlp#13607700")});
 }
 
 QTEST_MAIN(tst_cli_qmr07700)
