@@ -40,6 +40,7 @@ private slots:
     void loadSendsThePeriodicityLastInForce();
     void failedLoadKeepsTheCalendar();
     void closingReleasesTheScreen();
+    void failedCreationRestoresTheCursor();
     void helpOpensTheScreensContext();
 
 private:
@@ -229,6 +230,22 @@ void tst_cli_qmr07700::closingReleasesTheScreen()
     QTRY_VERIFY(frmCaleProdu.isNull());
     QVERIFY(connection.isNull());
     QVERIFY(!FormCriado());
+}
+
+void tst_cli_qmr07700::failedCreationRestoresTheCursor()
+{
+    m_env.context.failServerAddress = true;
+    QVERIFY(!host::guard(m_env.window.get(), [] { IniProc(); }));
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    QVERIFY(frmCaleProdu.isNull());
+    QVERIFY(!FormCriado());
+    QCOMPARE(m_env.dialogs.texts(),
+             QStringList{QStringLiteral("Endereço do servidor de aplicação não configurado.")});
+
+    // The next call tries again.
+    m_env.context.failServerAddress = false;
+    QVERIFY(openScreen());
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
 }
 
 void tst_cli_qmr07700::helpOpensTheScreensContext()

@@ -1,5 +1,7 @@
 #include "fakeoperatorcontext.h"
 
+#include "exceptions.h"
+
 FakeOperatorContext::FakeOperatorContext()
 {
     SetOperatorContext(this);
@@ -15,6 +17,13 @@ QDate FakeOperatorContext::DataProc(const QString &code) const
     if (processingDates.contains(code))
         return processingDates.value(code);
     return processingDate.isValid() ? processingDate : ::Date();
+}
+
+QString FakeOperatorContext::WebURL() const
+{
+    if (failServerAddress)
+        throw Exception(QStringLiteral("Endereço do servidor de aplicação não configurado."));
+    return host;
 }
 
 FakeClock::FakeClock(const QDateTime &now) : now(now)

@@ -19,7 +19,8 @@ public:
     // The date set for the branch, else processingDate, else the clock's today.
     QDate DataProc(const QString &code) const override;
     bool ModuFili() const override { return perBranch; }
-    QString WebURL() const override { return host; }
+    // Throws when failServerAddress is set, to make a screen's creation fail.
+    QString WebURL() const override;
     int WebPort() const override { return port; }
     QString Token() const override { return token; }
 
@@ -28,6 +29,7 @@ public:
     QString host = QStringLiteral("127.0.0.1");
     int port = 0;
     QString token;
+    bool failServerAddress = false;
     QDate processingDate;
     QHash<QString, QDate> processingDates;
 };

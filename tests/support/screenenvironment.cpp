@@ -41,6 +41,7 @@ void ScreenEnvironment::reset()
     dialogs.lookupAnswers.clear();
     context.branch = QStringLiteral("0001");
     context.perBranch = false;
+    context.failServerAddress = false;
     context.processingDate = QDate();
     context.processingDates.clear();
     context.port = fixture.port();
