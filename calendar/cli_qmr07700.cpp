@@ -177,7 +177,7 @@ void TfrmCaleProdu::placeToolBarAndMenu()
     panFormulario->SetBevel(1, 2);
     fillWith(panFormulario, scbFormulario, 2);
     scbFormulario->SetBorder(false);
-    scbFormulario->Content()->setMinimumSize(622, 264);
+    scbFormulario->Content()->setMinimumSize(617, 262);
 
     sbtVerificar->SetBounds(89, 4, 20, 21);
     sbtCancelar->SetBounds(125, 4, 21, 21);

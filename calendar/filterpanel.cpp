@@ -17,6 +17,7 @@
 #include "tspinedit.h"
 
 #include <QScopeGuard>
+#include <QStyle>
 
 namespace Cli_qmr07700 {
 
@@ -25,7 +26,9 @@ void TfrmCaleProdu::setupFilterPanel()
     medCdFilial->SetEditMask(QStringLiteral("9999;0; "));
     medCdFilial->SetMaxLength(4);
     medCdFilial->SetColor(clInfoBk);
+    const QPixmap lookupGlyph = style()->standardIcon(QStyle::SP_FileDialogContentsView).pixmap(16);
     btpFilial->SetHint(QStringLiteral("Pesquisar"));
+    btpFilial->SetGlyph(lookupGlyph);
     btpFilial->SetAssociate(medCdFilial);
     btpFilial->SetTitle(QStringLiteral("Filial"));
     btpFilial->SetDataSource(dtsFilial);
@@ -38,6 +41,7 @@ void TfrmCaleProdu::setupFilterPanel()
     medCdPeriodicidade->SetMaxLength(2);
     medCdPeriodicidade->SetColor(clInfoBk);
     btpServico->SetHint(QStringLiteral("Pesquisar"));
+    btpServico->SetGlyph(lookupGlyph);
     btpServico->SetAssociate(medCdPeriodicidade);
     btpServico->SetTitle(QStringLiteral("Periodicidade"));
     btpServico->SetDataSource(dtsPeri);
@@ -180,8 +184,8 @@ void TfrmCaleProdu::Vd_CdFilial(bool mandatory)
             MensErro(msgPadrao->Msg(QStringLiteral("Fili_Empty")), true);
         if (blank)
             return;
-        const QString code = Ajusta(medCdFilial->Text(),
-                                    qryFilial->FieldByName(QStringLiteral("CDFILIAL"))->Size());
+        const QString code =
+            Ajusta(medCdFilial->Text(), qryFilial->FieldByName(QStringLiteral("CDFILIAL"))->Size());
         medCdFilial->SetText(code);
         qryFilial->Close();
         qryFilial->SetParam(QStringLiteral("P_CDFILIAL"), code);

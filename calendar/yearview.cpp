@@ -15,6 +15,7 @@
 #include "tspeedbutton.h"
 #include "tspinedit.h"
 
+#include <QFont>
 #include <QScopeGuard>
 
 namespace Cli_qmr07700 {
@@ -126,10 +127,10 @@ void TfrmCaleProdu::dtsPadraoStateChange(QObject *Sender)
     medCdFilial->setEnabled(branchOpen);
     btpFilial->setEnabled(branchOpen);
     lblFilial->setEnabled(branchOpen);
-    for (QWidget *control : {static_cast<QWidget *>(medCdPeriodicidade),
-                             static_cast<QWidget *>(lblPeriodicidade),
-                             static_cast<QWidget *>(btpServico), static_cast<QWidget *>(speYear),
-                             static_cast<QWidget *>(lblYear)})
+    for (QWidget *control :
+         {static_cast<QWidget *>(medCdPeriodicidade), static_cast<QWidget *>(lblPeriodicidade),
+          static_cast<QWidget *>(btpServico), static_cast<QWidget *>(speYear),
+          static_cast<QWidget *>(lblYear)})
         control->setEnabled(!inserting);
     sbtVerificar->setEnabled(sbtExcluir->isEnabled());
     sbtCalcAno->setEnabled(yearOpen && browse && !filterFocused);
@@ -193,7 +194,12 @@ void TfrmCaleProdu::setupYearView()
         calendar->SetDataSource(dtsPadrao);
         calendar->SetDataField(QStringLiteral("DTPRODUCAO"));
         calendar->setFocusPolicy(Qt::StrongFocus);
-        MonthLabel(month)->SetFontColor(clGray);
+        TLabel *label = MonthLabel(month);
+        label->SetFontColor(clGray);
+        // Captions are sized in pixels so that they fit above the calendars at any screen DPI.
+        QFont font = label->font();
+        font.setPixelSize(month == 1 ? 11 : 10);
+        label->setFont(font);
     }
     Label1->SetFontColor(clWhite);
     Label1->SetColor(clGreen);
