@@ -140,7 +140,7 @@ void TClientDataSet::SetData(const QJsonObject &packet)
     for (const QJsonValue &f : fieldsValue.toArray()) {
         const QJsonObject field = f.toObject();
         const QString name = field.value(QStringLiteral("name")).toString();
-        TFieldType type;
+        TFieldType type = TFieldType::ftString;
         if (name.isEmpty())
             badPacket(QStringLiteral("campo sem nome."));
         if (!fieldTypeFromName(field.value(QStringLiteral("type")).toString(), &type))
