@@ -612,11 +612,13 @@ Outcome getCaleProduAux(Storage &storage, const QJsonArray &params)
     if (b.isEmpty() || p.isEmpty())
         return Outcome::success(packet(fields));
     return storage.transaction(Storage::Mode::Read, [&]() {
+        // Two key probes (the day, then any day of its year) instead of counting the whole year:
+        // this call runs on every click in the calendar.
         QSqlQuery *query = storage.exec(
-            QStringLiteral("SELECT COUNT(CASE WHEN DTPRODUCAO = ? THEN 1 END) FROM CALEPRODUCAO "
-                           "WHERE CDFILIAL = ? AND CDPERIPRODU = ? AND DTPRODUCAO BETWEEN ? AND ? "
-                           "HAVING COUNT(*) > 0"),
-            {iso(day), b, p, iso(QDate(day.year(), 1, 1)), iso(QDate(day.year(), 12, 31))});
+            QStringLiteral("SELECT COUNT(*) FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = "
+                           "? AND DTPRODUCAO = ? HAVING EXISTS (SELECT 1 FROM CALEPRODUCAO WHERE "
+                           "CDFILIAL = ? AND CDPERIPRODU = ? AND DTPRODUCAO BETWEEN ? AND ?)"),
+            {b, p, iso(day), b, p, iso(QDate(day.year(), 1, 1)), iso(QDate(day.year(), 12, 31))});
         if (!query)
             return storage.storageFailure();
         QJsonArray rows;

@@ -32,6 +32,7 @@ protected:
     bool configure(QSqlDatabase &db, QString *error) override;
     QString beginStatement(Mode mode) const override;
     bool isTransient(const QSqlError &error) const override;
+    bool readsWithoutTransaction() const override { return true; }
     void endBulk(bool committed) override;
 
 private:

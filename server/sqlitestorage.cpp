@@ -6,6 +6,14 @@
 
 namespace caleserver {
 
+namespace {
+
+// Every pool thread keeps its own connection and so its own page cache: a small one each keeps
+// the server's memory low, and the file's pages stay in the system's cache for all of them.
+const char *const normalCache = "PRAGMA cache_size = -1024";
+
+} // namespace
+
 SqliteStorage::SqliteStorage(QString connectionName, QString path)
     : Storage(std::move(connectionName))
     , m_path(std::move(path))
@@ -42,8 +50,8 @@ bool SqliteStorage::configure(QSqlDatabase &db, QString *error)
         return false;
     }
     QSqlQuery query(db);
-    for (const char *pragma :
-         {"PRAGMA journal_mode = WAL", "PRAGMA foreign_keys = ON", "PRAGMA synchronous = NORMAL"}) {
+    for (const char *pragma : {"PRAGMA journal_mode = WAL", "PRAGMA foreign_keys = ON",
+                               "PRAGMA synchronous = NORMAL", normalCache}) {
         if (!query.exec(QLatin1String(pragma))) {
             *error = QStringLiteral("não foi possível preparar %1: %2")
                          .arg(m_path, query.lastError().text());
@@ -74,7 +82,7 @@ void SqliteStorage::endBulk(bool)
 {
     // Give the copy's cache back, or every thread's connection would keep 64 MB.
     QSqlQuery query(m_db);
-    query.exec(QStringLiteral("PRAGMA cache_size = -2000"));
+    query.exec(QLatin1String(normalCache));
     query.exec(QStringLiteral("PRAGMA shrink_memory"));
 }
 

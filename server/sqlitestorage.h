@@ -22,6 +22,7 @@ protected:
     bool configure(QSqlDatabase &db, QString *error) override;
     QString beginStatement(Mode mode) const override;
     bool isTransient(const QSqlError &error) const override;
+    bool keepsControlPrepared() const override { return true; }
     void beginBulk() override;
     void endBulk(bool committed) override;
 

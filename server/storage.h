@@ -52,7 +52,8 @@ public:
     QSqlDatabase database() const;
 
     /// Runs body in one transaction, trying again after a deadlock, a serialization failure or a
-    /// busy database (5 tries in all); a failed or refused body leaves nothing changed.
+    /// busy database (5 tries in all); a failed or refused body leaves nothing changed. A Read
+    /// body runs exactly one statement, which some engines run as its own transaction.
     Outcome transaction(Mode mode, const std::function<Outcome()> &body);
 
     /// Executes a statement kept prepared; nullptr on failure (see storageFailure()).
@@ -89,10 +90,16 @@ protected:
     virtual bool configure(QSqlDatabase &db, QString *error) = 0;
     virtual QString beginStatement(Mode mode) const = 0;
     virtual bool isTransient(const QSqlError &error) const = 0;
+    /// Whether BEGIN and COMMIT can be kept prepared (the PostgreSQL driver cannot prepare them).
+    virtual bool keepsControlPrepared() const { return false; }
+    /// Whether a one-statement read runs without BEGIN and COMMIT (its statement sees one
+    /// snapshot either way).
+    virtual bool readsWithoutTransaction() const { return false; }
     virtual void beginBulk() {}
     virtual void endBulk(bool committed) { Q_UNUSED(committed); }
 
     QSqlQuery *run(QSqlQuery *query, const QVariantList &binds);
+    bool execControl(const QString &sql);
 
     QString m_connectionName;
     QSqlDatabase m_db;
