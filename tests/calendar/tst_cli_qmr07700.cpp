@@ -1,5 +1,6 @@
 #include "calendar/cli_qmr07700.h"
 
+#include "calendarscreen.h"
 #include "screenenvironment.h"
 
 #include "dialogs.h"
@@ -75,26 +76,12 @@ void tst_cli_qmr07700::cleanupTestCase()
 
 TfrmCaleProdu *tst_cli_qmr07700::openScreen()
 {
-    IniProc();
-    TfrmCaleProdu *screen = frmCaleProdu;
-    if (!screen)
-        return nullptr;
-    // Record every remote call the screen makes.
-    connect(screen->netCaleComp, &TNetConnection::called, this,
-            [this](const QString &method, const QVariantList &params) {
-                m_calls.append(QVariantList{method} + params);
-            });
-    if (!QTest::qWaitFor([screen] { return !screen->medCdFilial->Text().isEmpty(); }))
-        return nullptr;
-    return screen;
+    return calendartest::OpenScreen(m_env, this, &m_calls);
 }
 
 void tst_cli_qmr07700::closeScreens()
 {
-    if (!m_env.mdiArea)
-        return;
-    m_env.mdiArea->closeAllSubWindows();
-    (void)QTest::qWaitFor([] { return frmCaleProdu.isNull(); }, 2000);
+    calendartest::CloseScreens(m_env);
 }
 
 void tst_cli_qmr07700::iniProcReusesTheOpenScreen()
@@ -211,8 +198,8 @@ void tst_cli_qmr07700::failedLoadKeepsTheCalendar()
     QVERIFY(!ShowAviActive());
     QCOMPARE(m_env.dialogs.messages.size(), 1);
     QCOMPARE(m_env.dialogs.messages.first().kind, TMsgDlgType::mtError);
-    const QString expected = QStringLiteral("Servidor de aplicação indisponível (127.0.0.1:%1): ")
-                                 .arg(port);
+    const QString expected =
+        QStringLiteral("Servidor de aplicação indisponível (127.0.0.1:%1): ").arg(port);
     QVERIFY2(m_env.dialogs.messages.first().text.startsWith(expected),
              qPrintable(m_env.dialogs.messages.first().text));
 }

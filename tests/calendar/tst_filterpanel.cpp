@@ -1,5 +1,6 @@
 #include "calendar/cli_qmr07700.h"
 
+#include "calendarscreen.h"
 #include "screenenvironment.h"
 
 #include "focustracker.h"
@@ -77,18 +78,7 @@ void tst_filterpanel::cleanup()
 
 TfrmCaleProdu *tst_filterpanel::openScreen()
 {
-    QApplication::setActiveWindow(m_env.window.get());
-    if (!QTest::qWaitForWindowActive(m_env.window.get()))
-        return nullptr;
-    IniProc();
-    TfrmCaleProdu *screen = frmCaleProdu;
-    if (!screen || !QTest::qWaitFor([screen] { return !screen->medCdFilial->Text().isEmpty(); }))
-        return nullptr;
-    connect(screen->netCaleComp, &TNetConnection::called, this,
-            [this](const QString &method, const QVariantList &params) {
-                m_calls.append(QVariantList{method} + params);
-            });
-    return screen;
+    return calendartest::OpenScreen(m_env, this, &m_calls);
 }
 
 QWidget *tst_filterpanel::focusWidgetOf(TfrmCaleProdu *screen, const QString &field)
@@ -109,7 +99,7 @@ void tst_filterpanel::retype(QWidget *edit, const QString &text)
 
 void tst_filterpanel::click(TDBCalendar *calendar, int day)
 {
-    QTest::mouseClick(calendar, Qt::LeftButton, {}, calendar->dayRect(day).center());
+    calendartest::ClickDay(calendar, day);
 }
 
 QStringList tst_filterpanel::loadedYears() const

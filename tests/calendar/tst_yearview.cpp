@@ -1,5 +1,6 @@
 #include "calendar/cli_qmr07700.h"
 
+#include "calendarscreen.h"
 #include "screenenvironment.h"
 
 #include "focustracker.h"
@@ -81,24 +82,12 @@ void tst_yearview::cleanup()
 
 TfrmCaleProdu *tst_yearview::openScreen()
 {
-    QApplication::setActiveWindow(m_env.window.get());
-    if (!QTest::qWaitForWindowActive(m_env.window.get()))
-        return nullptr;
-    IniProc();
-    TfrmCaleProdu *screen = frmCaleProdu;
-    if (!screen || !QTest::qWaitFor([screen] { return !screen->medCdFilial->Text().isEmpty(); }))
-        return nullptr;
-    connect(screen->netCaleComp, &TNetConnection::called, this,
-            [this](const QString &method, const QVariantList &params) {
-                m_calls.append(QVariantList{method} + params);
-            });
-    return screen;
+    return calendartest::OpenScreen(m_env, this, &m_calls);
 }
 
 void tst_yearview::closeScreens()
 {
-    m_env.mdiArea->closeAllSubWindows();
-    (void)QTest::qWaitFor([] { return frmCaleProdu.isNull(); }, 2000);
+    calendartest::CloseScreens(m_env);
 }
 
 bool tst_yearview::goLive(TfrmCaleProdu *screen, const QString &year, int month, int day)
@@ -113,7 +102,7 @@ bool tst_yearview::goLive(TfrmCaleProdu *screen, const QString &year, int month,
 
 void tst_yearview::click(TDBCalendar *calendar, int day)
 {
-    QTest::mouseClick(calendar, Qt::LeftButton, {}, calendar->dayRect(day).center());
+    calendartest::ClickDay(calendar, day);
 }
 
 void tst_yearview::addProductionDays(const QStringList &isoDates)

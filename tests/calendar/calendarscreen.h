@@ -1,0 +1,53 @@
+#pragma once
+
+// Steps the calendar screen tests share.
+
+#include "calendar/cli_qmr07700.h"
+
+#include "screenenvironment.h"
+#include "tdbcalendar.h"
+#include "tmaskedit.h"
+#include "tnetconnection.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QTest>
+
+namespace calendartest {
+
+// Opens the calendar screen through the shell's entry point with the main window active and
+// returns it once its first activation has run; every remote call it makes is appended to calls
+// as method followed by arguments. Null when the screen did not come up.
+inline Cli_qmr07700::TfrmCaleProdu *OpenScreen(testsupport::ScreenEnvironment &env,
+                                               QObject *receiver, QList<QVariantList> *calls)
+{
+    QApplication::setActiveWindow(env.window.get());
+    if (!QTest::qWaitForWindowActive(env.window.get()))
+        return nullptr;
+    Cli_qmr07700::IniProc();
+    Cli_qmr07700::TfrmCaleProdu *screen = Cli_qmr07700::frmCaleProdu;
+    if (!screen || !QTest::qWaitFor([screen] { return !screen->medCdFilial->Text().isEmpty(); }))
+        return nullptr;
+    QObject::connect(screen->netCaleComp, &TNetConnection::called, receiver,
+                     [calls](const QString &method, const QVariantList &params) {
+                         calls->append(QVariantList{method} + params);
+                     });
+    return screen;
+}
+
+// Closes every screen and waits until the calendar screen is released.
+inline void CloseScreens(testsupport::ScreenEnvironment &env)
+{
+    if (!env.mdiArea)
+        return;
+    env.mdiArea->closeAllSubWindows();
+    (void)QTest::qWaitFor([] { return Cli_qmr07700::frmCaleProdu.isNull(); }, 2000);
+}
+
+// Clicks a day of a month calendar where the operator would.
+inline void ClickDay(TDBCalendar *calendar, int day)
+{
+    QTest::mouseClick(calendar, Qt::LeftButton, {}, calendar->dayRect(day).center());
+}
+
+} // namespace calendartest
