@@ -20,6 +20,7 @@
 #include "tnetconnection.h"
 #include "tpagecontrol.h"
 #include "tspeedbutton.h"
+#include "tdbgrid.h"
 #include "tpanel.h"
 #include "tscrollbox.h"
 #include "tspinedit.h"
@@ -171,6 +172,9 @@ void TfrmCaleProdu::placeToolBarAndMenu()
     tshCalendario->SetPageControl(pgcPadrao);
     tshCalendario->SetTabVisible(false);
     tshPadrao->SetTabVisible(false);
+    dbgPadrao->setVisible(false);
+    panNavigator->setFixedHeight(1);
+    panNavigator->setVisible(false);
     pgcPadrao->SetActivePage(tshCalendario);
     // The page, its panel and the scroll box fill each other; the calendars keep their places.
     fillWith(tshCalendario, panFormulario, 0);
