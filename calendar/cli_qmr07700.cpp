@@ -15,14 +15,14 @@
 #include "tbtnpesquisa.h"
 #include "tclientdataset.h"
 #include "tdbcalendar.h"
+#include "tdbgrid.h"
 #include "tlabel.h"
 #include "tmessages.h"
 #include "tnetconnection.h"
 #include "tpagecontrol.h"
-#include "tspeedbutton.h"
-#include "tdbgrid.h"
 #include "tpanel.h"
 #include "tscrollbox.h"
+#include "tspeedbutton.h"
 #include "tspinedit.h"
 
 #include <QGuiApplication>
@@ -61,7 +61,8 @@ QString FormResource(const QString &name)
 } // namespace
 
 TfrmCaleProdu::TfrmCaleProdu(QWidget *parent)
-    : TfrmPadraoGrid(parent), ui(std::make_unique<Ui::frmCaleProdu>())
+    : TfrmPadraoGrid(parent)
+    , ui(std::make_unique<Ui::frmCaleProdu>())
 {
     // Reachable through the module-wide variable from the start of its construction.
     frmCaleProdu = this;
@@ -207,8 +208,8 @@ void TfrmCaleProdu::placeToolBarAndMenu()
     sbtCalcMes =
         addButton("sbtCalcMes", 224, 2, "Calcular Produção no Mês", QStyle::SP_FileDialogEnd);
 
-    for (QAction *item : {mnuIncluir, mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar,
-                          mnuCancelar, mnuConfirmar})
+    for (QAction *item :
+         {mnuIncluir, mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar, mnuCancelar, mnuConfirmar})
         item->setEnabled(false);
     N1 = mnuManutencao->addSeparator();
     N1->setObjectName(QStringLiteral("N1"));

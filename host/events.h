@@ -14,8 +14,7 @@ using TBeforePesqEvent = std::function<void(QObject *Sender, bool &Continue)>;
 using TCloseEvent = std::function<void(QObject *Sender, int &Action)>;
 
 // Raises an assignable event if it is set.
-template <typename Event, typename... Args>
-inline void raise(const Event &event, Args &&...args)
+template <typename Event, typename... Args> inline void raise(const Event &event, Args &&...args)
 {
     if (event)
         event(std::forward<Args>(args)...);

@@ -12,7 +12,8 @@ class CALEHOST_EXPORT Exception : public std::runtime_error
 {
 public:
     explicit Exception(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message)
+        : std::runtime_error(message.toStdString())
+        , m_message(message)
     {}
     const QString &Message() const { return m_message; }
 
@@ -24,14 +25,18 @@ private:
 class CALEHOST_EXPORT EAbort : public Exception
 {
 public:
-    EAbort() : Exception(QStringLiteral("Operation aborted")) {}
+    EAbort()
+        : Exception(QStringLiteral("Operation aborted"))
+    {}
 };
 
 // A failed application-server call, with the text the operator sees.
 class CALEHOST_EXPORT EServerError : public Exception
 {
 public:
-    explicit EServerError(const QString &message, int code = 0) : Exception(message), m_code(code)
+    explicit EServerError(const QString &message, int code = 0)
+        : Exception(message)
+        , m_code(code)
     {}
     int Code() const { return m_code; }
 

@@ -9,7 +9,9 @@ QStringList ProvidedPackages()
             QStringLiteral("_lib"), QStringLiteral("_qr")};
 }
 
-Package::Package(const QString &fileName) : m_library(fileName) {}
+Package::Package(const QString &fileName)
+    : m_library(fileName)
+{}
 
 Package::~Package()
 {

@@ -18,15 +18,17 @@ namespace Pkg_qmr07700 {
 
 namespace {
 
-const char *const requiredPackages[] = {"_orv", "_rtl", "_qr",  "_lib",
-                                        "_ger", "_frm", "_db",  "_vcl"};
+const char *const requiredPackages[] = {"_orv", "_rtl", "_qr", "_lib",
+                                        "_ger", "_frm", "_db", "_vcl"};
 const char *const containedUnits[] = {"Pkg_QMR07700", "CLI_QMR07701", "SysInit", "CLI_QMR07702",
                                       "CLI_QMR07700"};
 
 const HostPackageInfo packageInfo = {
     PackageFlagPackageModule | PackageFlagRunOnly | PackageFlagNeverBuild,
-    requiredPackages, int(std::size(requiredPackages)),
-    containedUnits,   int(std::size(containedUnits)),
+    requiredPackages,
+    int(std::size(requiredPackages)),
+    containedUnits,
+    int(std::size(containedUnits)),
 };
 
 // Units of the required packages come first, in dependency order; the module's own units last.

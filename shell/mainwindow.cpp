@@ -6,7 +6,8 @@
 #include <QMenuBar>
 
 MainWindow::MainWindow(std::function<void()> openCalendar, QWidget *parent)
-    : QMainWindow(parent), m_mdiArea(new QMdiArea(this))
+    : QMainWindow(parent)
+    , m_mdiArea(new QMdiArea(this))
 {
     setObjectName(QStringLiteral("frmPrincipal"));
     setWindowTitle(QStringLiteral("Produção"));

@@ -17,8 +17,7 @@ ShellOptions ParseShellOptions(const QStringList &arguments)
         QStringLiteral("database"),
         QStringLiteral("Banco de dados (sqlite:ARQUIVO ou postgresql://usuario@host:porta/banco)."),
         QStringLiteral("url"));
-    const QCommandLineOption branch(QStringLiteral("branch"),
-                                    QStringLiteral("Filial do operador."),
+    const QCommandLineOption branch(QStringLiteral("branch"), QStringLiteral("Filial do operador."),
                                     QStringLiteral("codigo"));
     const QCommandLineOption perBranch(QStringLiteral("per-branch"),
                                        QStringLiteral("Trava a filial do operador."));

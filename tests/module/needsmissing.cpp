@@ -4,8 +4,8 @@
 namespace {
 const char *const required[] = {"_rtl", "_vcl", "_xyz"};
 const char *const contained[] = {"Pkg_NeedsMissing"};
-const HostPackageInfo info = {PackageFlagPackageModule | PackageFlagRunOnly, required, 3,
-                              contained, 1};
+const HostPackageInfo info = {PackageFlagPackageModule | PackageFlagRunOnly, required, 3, contained,
+                              1};
 int initializeCalls = 0;
 } // namespace
 

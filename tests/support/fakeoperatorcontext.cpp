@@ -26,7 +26,8 @@ QString FakeOperatorContext::WebURL() const
     return host;
 }
 
-FakeClock::FakeClock(const QDateTime &now) : now(now)
+FakeClock::FakeClock(const QDateTime &now)
+    : now(now)
 {
     SetClock(this);
 }
