@@ -40,6 +40,32 @@ QJsonObject packet(const Fields &fields, QJsonArray rows = {})
     return {{QStringLiteral("fields"), list}, {QStringLiteral("rows"), rows}};
 }
 
+// Runs one read and answers its rows as a packet, each column converted by its field's type.
+Outcome readPacket(Storage &storage, const Fields &fields, const QString &sql,
+                   const QVariantList &binds)
+{
+    return storage.transaction(Storage::Mode::Read, [&]() {
+        QSqlQuery *query = storage.exec(sql, binds);
+        if (!query)
+            return storage.storageFailure();
+        QJsonArray rows;
+        while (query->next()) {
+            QJsonArray row;
+            for (int column = 0; column < fields.size(); ++column) {
+                const QVariant value = query->value(column);
+                if (qstrcmp(fields[column].type, "date") == 0)
+                    row.append(Storage::isoDate(value));
+                else if (qstrcmp(fields[column].type, "float") == 0)
+                    row.append(value.toDouble());
+                else
+                    row.append(value.toString());
+            }
+            rows.append(row);
+        }
+        return Outcome::success(packet(fields, rows));
+    });
+}
+
 Outcome ignored()
 {
     return Outcome::success(packet({}));
@@ -345,20 +371,11 @@ Outcome getCaleProdu(Storage &storage, const QJsonArray &params)
         return args.error();
     if (b.isEmpty() || p.isEmpty() || year == 0)
         return Outcome::success(packet(calendarFields));
-    return storage.transaction(Storage::Mode::Read, [&]() {
-        QSqlQuery *query = storage.exec(
-            QStringLiteral("SELECT CDFILIAL, CDPERIPRODU, DTPRODUCAO FROM CALEPRODUCAO WHERE "
-                           "CDFILIAL = ? AND CDPERIPRODU = ? AND DTPRODUCAO BETWEEN ? AND ? "
-                           "ORDER BY DTPRODUCAO"),
-            {b, p, iso(QDate(year, 1, 1)), iso(QDate(year, 12, 31))});
-        if (!query)
-            return storage.storageFailure();
-        QJsonArray rows;
-        while (query->next())
-            rows.append(QJsonArray{query->value(0).toString(), query->value(1).toString(),
-                                   Storage::isoDate(query->value(2))});
-        return Outcome::success(packet(calendarFields, rows));
-    });
+    return readPacket(storage, calendarFields,
+                      QStringLiteral("SELECT CDFILIAL, CDPERIPRODU, DTPRODUCAO FROM CALEPRODUCAO "
+                                     "WHERE CDFILIAL = ? AND CDPERIPRODU = ? AND DTPRODUCAO "
+                                     "BETWEEN ? AND ? ORDER BY DTPRODUCAO"),
+                      {b, p, iso(QDate(year, 1, 1)), iso(QDate(year, 12, 31))});
 }
 
 struct Change
@@ -611,21 +628,14 @@ Outcome getCaleProduAux(Storage &storage, const QJsonArray &params)
     const Fields fields{{"TOTAL", "float"}};
     if (b.isEmpty() || p.isEmpty())
         return Outcome::success(packet(fields));
-    return storage.transaction(Storage::Mode::Read, [&]() {
-        // Two key probes (the day, then any day of its year) instead of counting the whole year:
-        // this call runs on every click in the calendar.
-        QSqlQuery *query = storage.exec(
-            QStringLiteral("SELECT COUNT(*) FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = "
-                           "? AND DTPRODUCAO = ? HAVING EXISTS (SELECT 1 FROM CALEPRODUCAO WHERE "
-                           "CDFILIAL = ? AND CDPERIPRODU = ? AND DTPRODUCAO BETWEEN ? AND ?)"),
-            {b, p, iso(day), b, p, iso(QDate(day.year(), 1, 1)), iso(QDate(day.year(), 12, 31))});
-        if (!query)
-            return storage.storageFailure();
-        QJsonArray rows;
-        if (query->next())
-            rows.append(QJsonArray{query->value(0).toDouble()});
-        return Outcome::success(packet(fields, rows));
-    });
+    // Two key probes (the day, then any day of its year) instead of counting the whole year:
+    // this call runs on every click in the calendar.
+    return readPacket(
+        storage, fields,
+        QStringLiteral("SELECT COUNT(*) FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = ? "
+                       "AND DTPRODUCAO = ? HAVING EXISTS (SELECT 1 FROM CALEPRODUCAO WHERE "
+                       "CDFILIAL = ? AND CDPERIPRODU = ? AND DTPRODUCAO BETWEEN ? AND ?)"),
+        {b, p, iso(day), b, p, iso(QDate(day.year(), 1, 1)), iso(QDate(day.year(), 12, 31))});
 }
 
 Outcome getVerificaDiaUtil(Storage &storage, const QJsonArray &params)
@@ -638,18 +648,10 @@ Outcome getVerificaDiaUtil(Storage &storage, const QJsonArray &params)
     const Fields fields{{"DTFERICOMP", "date"}};
     if (b.isEmpty())
         return Outcome::success(packet(fields));
-    return storage.transaction(Storage::Mode::Read, [&]() {
-        QSqlQuery *query =
-            storage.exec(QStringLiteral("SELECT DTFERICOMP FROM FERIADO WHERE DTFERICOMP = ? AND "
-                                        "(CDFILIAL = ? OR CDFILIAL IS NULL)"),
-                         {iso(day), b});
-        if (!query)
-            return storage.storageFailure();
-        QJsonArray rows;
-        while (query->next())
-            rows.append(QJsonArray{Storage::isoDate(query->value(0))});
-        return Outcome::success(packet(fields, rows));
-    });
+    return readPacket(storage, fields,
+                      QStringLiteral("SELECT DTFERICOMP FROM FERIADO WHERE DTFERICOMP = ? AND "
+                                     "(CDFILIAL = ? OR CDFILIAL IS NULL)"),
+                      {iso(day), b});
 }
 
 Outcome getPesqCaleProdu(Storage &storage, const QJsonArray &params)
@@ -660,16 +662,9 @@ Outcome getPesqCaleProdu(Storage &storage, const QJsonArray &params)
         return args.error();
     if (b.isEmpty())
         return Outcome::success(packet(branchFields));
-    return storage.transaction(Storage::Mode::Read, [&]() {
-        QSqlQuery *query = storage.exec(
-            QStringLiteral("SELECT CDFILIAL FROM CALEPRODUCAO WHERE CDFILIAL = ? LIMIT 1"), {b});
-        if (!query)
-            return storage.storageFailure();
-        QJsonArray rows;
-        if (query->next())
-            rows.append(QJsonArray{query->value(0).toString()});
-        return Outcome::success(packet(branchFields, rows));
-    });
+    return readPacket(
+        storage, branchFields,
+        QStringLiteral("SELECT CDFILIAL FROM CALEPRODUCAO WHERE CDFILIAL = ? LIMIT 1"), {b});
 }
 
 Outcome getExpCaleProdu(Storage &storage, const QJsonArray &params)
@@ -682,19 +677,12 @@ Outcome getExpCaleProdu(Storage &storage, const QJsonArray &params)
     const Fields fields{{"CDFILIAL", "string", 4}, {"NMFILIAL", "string", 30}};
     if (!all && b.isEmpty())
         return Outcome::success(packet(fields));
-    return storage.transaction(Storage::Mode::Read, [&]() {
-        const QString sql = QStringLiteral(
-            "SELECT F.CDFILIAL, F.NMFILIAL FROM FILIAL F WHERE EXISTS (SELECT 1 FROM CALEPRODUCAO "
-            "C WHERE C.CDFILIAL = F.CDFILIAL)");
-        QSqlQuery *query = all ? storage.exec(sql + QStringLiteral(" ORDER BY F.CDFILIAL"))
-                               : storage.exec(sql + QStringLiteral(" AND F.CDFILIAL = ?"), {b});
-        if (!query)
-            return storage.storageFailure();
-        QJsonArray rows;
-        while (query->next())
-            rows.append(QJsonArray{query->value(0).toString(), query->value(1).toString()});
-        return Outcome::success(packet(fields, rows));
-    });
+    const QString sql = QStringLiteral(
+        "SELECT F.CDFILIAL, F.NMFILIAL FROM FILIAL F WHERE EXISTS (SELECT 1 FROM CALEPRODUCAO C "
+        "WHERE C.CDFILIAL = F.CDFILIAL)");
+    if (all)
+        return readPacket(storage, fields, sql + QStringLiteral(" ORDER BY F.CDFILIAL"), {});
+    return readPacket(storage, fields, sql + QStringLiteral(" AND F.CDFILIAL = ?"), {b});
 }
 
 Outcome getVerifica(Storage &storage, const QJsonArray &params)
@@ -708,18 +696,10 @@ Outcome getVerifica(Storage &storage, const QJsonArray &params)
         return args.error();
     if (b.isEmpty() || p.isEmpty())
         return Outcome::success(packet(branchFields));
-    return storage.transaction(Storage::Mode::Read, [&]() {
-        QSqlQuery *query = storage.exec(
-            QStringLiteral("SELECT CDFILIAL FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = "
-                           "? AND DTPRODUCAO BETWEEN ? AND ? LIMIT 1"),
-            {b, p, iso(monthStart(first)), iso(monthEnd(last))});
-        if (!query)
-            return storage.storageFailure();
-        QJsonArray rows;
-        if (query->next())
-            rows.append(QJsonArray{query->value(0).toString()});
-        return Outcome::success(packet(branchFields, rows));
-    });
+    return readPacket(storage, branchFields,
+                      QStringLiteral("SELECT CDFILIAL FROM CALEPRODUCAO WHERE CDFILIAL = ? AND "
+                                     "CDPERIPRODU = ? AND DTPRODUCAO BETWEEN ? AND ? LIMIT 1"),
+                      {b, p, iso(monthStart(first)), iso(monthEnd(last))});
 }
 
 QString placeholders(qsizetype count)
