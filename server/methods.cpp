@@ -21,28 +21,47 @@ struct Field
     int size = 0;
 };
 
-using Fields = QList<Field>;
+// A packet's columns, with their JSON description built once: most calls answer a handful of
+// rows, and describing the columns again cost more than reading them.
+class Fields
+{
+public:
+    Fields(std::initializer_list<Field> list)
+        : m_list(list)
+    {
+        for (const Field &field : m_list) {
+            QJsonObject object{{QStringLiteral("name"), QLatin1String(field.name)},
+                               {QStringLiteral("type"), QLatin1String(field.type)}};
+            if (field.size > 0)
+                object.insert(QStringLiteral("size"), field.size);
+            m_json.append(object);
+        }
+    }
+
+    qsizetype size() const { return m_list.size(); }
+    const Field &operator[](qsizetype i) const { return m_list[i]; }
+    const QJsonArray &json() const { return m_json; }
+
+private:
+    QList<Field> m_list;
+    QJsonArray m_json;
+};
 
 const Fields calendarFields{
     {"CDFILIAL", "string", 4}, {"CDPERIPRODU", "string", 2}, {"DTPRODUCAO", "date"}};
 const Fields branchFields{{"CDFILIAL", "string", 4}};
+const Fields noFields{};
 
 QJsonObject packet(const Fields &fields, QJsonArray rows = {})
 {
-    QJsonArray list;
-    for (const Field &field : fields) {
-        QJsonObject object{{QStringLiteral("name"), QLatin1String(field.name)},
-                           {QStringLiteral("type"), QLatin1String(field.type)}};
-        if (field.size > 0)
-            object.insert(QStringLiteral("size"), field.size);
-        list.append(object);
-    }
-    return {{QStringLiteral("fields"), list}, {QStringLiteral("rows"), rows}};
+    return {{QStringLiteral("fields"), fields.json()}, {QStringLiteral("rows"), rows}};
 }
 
 // Runs one read and answers its rows as a packet, each column converted by its field's type.
+// The first leading.size() columns are not read but given: values the WHERE clause fixes, which
+// the database would otherwise convert again on every row.
 Outcome readPacket(Storage &storage, const Fields &fields, const QString &sql,
-                   const QVariantList &binds)
+                   const QVariantList &binds, const QJsonArray &leading = {})
 {
     return storage.transaction(Storage::Mode::Read, [&]() {
         QSqlQuery *query = storage.exec(sql, binds);
@@ -50,9 +69,9 @@ Outcome readPacket(Storage &storage, const Fields &fields, const QString &sql,
             return storage.storageFailure();
         QJsonArray rows;
         while (query->next()) {
-            QJsonArray row;
-            for (int column = 0; column < fields.size(); ++column) {
-                const QVariant value = query->value(column);
+            QJsonArray row = leading;
+            for (qsizetype column = leading.size(); column < fields.size(); ++column) {
+                const QVariant value = query->value(int(column - leading.size()));
                 if (qstrcmp(fields[column].type, "date") == 0)
                     row.append(Storage::isoDate(value));
                 else if (qstrcmp(fields[column].type, "float") == 0)
@@ -68,7 +87,7 @@ Outcome readPacket(Storage &storage, const Fields &fields, const QString &sql,
 
 Outcome ignored()
 {
-    return Outcome::success(packet({}));
+    return Outcome::success(packet(noFields));
 }
 
 Outcome refused(const QString &message)
@@ -83,7 +102,7 @@ Outcome invalid(const QString &message)
 
 QString iso(QDate date)
 {
-    return date.toString(Qt::ISODate);
+    return Storage::isoText(date);
 }
 
 QString shown(QDate date)
@@ -176,12 +195,11 @@ public:
 
     QDate date(int i)
     {
-        static const QRegularExpression shape(QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}$"));
         const QString raw = text(i);
         if (failed())
             return {};
-        const QDate date = QDate::fromString(raw, QStringLiteral("yyyy-MM-dd"));
-        if (!shape.match(raw).hasMatch() || !date.isValid()) {
+        const QDate date = Storage::parseIso(raw);
+        if (!date.isValid()) {
             fail(QStringLiteral("Data inválida no parâmetro %1 (%2) de %3: \"%4\". Use uma data "
                                 "que exista, no formato AAAA-MM-DD.")
                      .arg(i + 1)
@@ -371,11 +389,12 @@ Outcome getCaleProdu(Storage &storage, const QJsonArray &params)
         return args.error();
     if (b.isEmpty() || p.isEmpty() || year == 0)
         return Outcome::success(packet(calendarFields));
+    // A year is up to 366 rows whose branch and periodicity are the ones asked for.
     return readPacket(storage, calendarFields,
-                      QStringLiteral("SELECT CDFILIAL, CDPERIPRODU, DTPRODUCAO FROM CALEPRODUCAO "
-                                     "WHERE CDFILIAL = ? AND CDPERIPRODU = ? AND DTPRODUCAO "
-                                     "BETWEEN ? AND ? ORDER BY DTPRODUCAO"),
-                      {b, p, iso(QDate(year, 1, 1)), iso(QDate(year, 12, 31))});
+                      QStringLiteral("SELECT DTPRODUCAO FROM CALEPRODUCAO WHERE CDFILIAL = ? AND "
+                                     "CDPERIPRODU = ? AND DTPRODUCAO BETWEEN ? AND ? ORDER BY "
+                                     "DTPRODUCAO"),
+                      {b, p, iso(QDate(year, 1, 1)), iso(QDate(year, 12, 31))}, {b, p});
 }
 
 struct Change
@@ -625,7 +644,7 @@ Outcome getCaleProduAux(Storage &storage, const QJsonArray &params)
     const QDate day = args.date(2);
     if (args.failed())
         return args.error();
-    const Fields fields{{"TOTAL", "float"}};
+    static const Fields fields{{"TOTAL", "float"}};
     if (b.isEmpty() || p.isEmpty())
         return Outcome::success(packet(fields));
     // Two key probes (the day, then any day of its year) instead of counting the whole year:
@@ -645,7 +664,7 @@ Outcome getVerificaDiaUtil(Storage &storage, const QJsonArray &params)
     const QDate day = args.date(1);
     if (args.failed())
         return args.error();
-    const Fields fields{{"DTFERICOMP", "date"}};
+    static const Fields fields{{"DTFERICOMP", "date"}};
     if (b.isEmpty())
         return Outcome::success(packet(fields));
     return readPacket(storage, fields,
@@ -674,7 +693,7 @@ Outcome getExpCaleProdu(Storage &storage, const QJsonArray &params)
     const bool all = args.allSwitch(1);
     if (args.failed())
         return args.error();
-    const Fields fields{{"CDFILIAL", "string", 4}, {"NMFILIAL", "string", 30}};
+    static const Fields fields{{"CDFILIAL", "string", 4}, {"NMFILIAL", "string", 30}};
     if (!all && b.isEmpty())
         return Outcome::success(packet(fields));
     const QString sql = QStringLiteral(

@@ -213,7 +213,8 @@ bool Server::start(QString *error)
         QElapsedTimer timer;
         timer.start();
         const RpcAnswer answer = answerRpc(QByteArray::fromStdString(request.body), &threadStorage);
-        response.set_content(answer.body.toStdString(), "application/json");
+        response.set_content(answer.body.constData(), size_t(answer.body.size()),
+                             "application/json");
         const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
         if (answer.code == 0)
             qCInfo(lcServer).noquote() << answer.method << QString::number(ms, 'f', 1) << "ms ok";

@@ -166,10 +166,54 @@ void Storage::markBulk()
 QString Storage::isoDate(const QVariant &value)
 {
     if (value.typeId() == QMetaType::QDate)
-        return value.toDate().toString(Qt::ISODate);
+        return isoText(value.toDate());
     if (value.typeId() == QMetaType::QDateTime)
-        return value.toDateTime().date().toString(Qt::ISODate);
+        return isoText(value.toDateTime().date());
     return value.toString().left(10);
+}
+
+// Dates cross every call as ISO text; QDate's own conversions go through its general format
+// parser and printf, which cost more than the lookup the date is for.
+QString Storage::isoText(QDate date)
+{
+    const int year = date.year();
+    if (!date.isValid() || year < 1 || year > 9999)
+        return {};
+    const int parts[] = {year / 1000,
+                         year / 100 % 10,
+                         year / 10 % 10,
+                         year % 10,
+                         -1,
+                         date.month() / 10,
+                         date.month() % 10,
+                         -1,
+                         date.day() / 10,
+                         date.day() % 10};
+    QString text(10, Qt::Uninitialized);
+    QChar *out = text.data();
+    for (int digit : parts)
+        *out++ = digit < 0 ? QLatin1Char('-') : QLatin1Char(char('0' + digit));
+    return text;
+}
+
+QDate Storage::parseIso(QStringView text)
+{
+    if (text.size() != 10 || text[4] != QLatin1Char('-') || text[7] != QLatin1Char('-'))
+        return {};
+    const auto number = [text](int from, int count) {
+        int value = 0;
+        for (int i = from; i < from + count; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < u'0' || c > u'9')
+                return -1;
+            value = value * 10 + (c - u'0');
+        }
+        return value;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    if (year < 1 || month < 0 || day < 0)
+        return {};
+    return QDate(year, month, day); // invalid when the day does not exist
 }
 
 bool Storage::execDirect(const QString &sql)

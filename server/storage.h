@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QHash>
 #include <QJsonObject>
 #include <QSqlDatabase>
@@ -70,6 +71,11 @@ public:
 
     /// A date column value as "YYYY-MM-DD" whatever the engine returns.
     static QString isoDate(const QVariant &value);
+    /// The date as "YYYY-MM-DD" (years 1 ... 9999).
+    static QString isoText(QDate date);
+    /// A date written exactly as "YYYY-MM-DD"; invalid for any other text or a day that does
+    /// not exist.
+    static QDate parseIso(QStringView text);
 
     // Dialect: everything that differs between the engines.
     virtual QString engineName() const = 0;

@@ -79,6 +79,10 @@ private slots:
             << request("GetDelCaleProdu", {"0001", "01", "2026-02-30"}) << -32602;
         QTest::newRow("short date")
             << request("GetDelCaleProduMes", {"0001", "01", "26-1-1", "01/2026"}) << -32602;
+        QTest::newRow("year 0000")
+            << request("GetDelCaleProdu", {"0001", "01", "0000-01-01"}) << -32602;
+        QTest::newRow("signed year")
+            << request("GetCaleProduAux", {"0001", "01", "+026-01-01"}) << -32602;
         QTest::newRow("date with time")
             << request("GetDelCaleProdu", {"0001", "01", "2026-03-02T00:00:00"}) << -32602;
         QTest::newRow("year abc") << request("GetDelCaleProduAno",
