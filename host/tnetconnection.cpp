@@ -15,7 +15,10 @@
 
 #include <httplib.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -56,6 +59,75 @@ protected:
             return false;
         }
     }
+};
+
+// The thread that carries the calls' HTTP exchanges, kept for the process: starting a thread for
+// each call cost about a third of a short call's round trip.
+class CallThread
+{
+public:
+    static CallThread &instance()
+    {
+        static CallThread thread;
+        return thread;
+    }
+
+    ~CallThread()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
+
+    // Runs exchange and then done on the kept thread; false, running nothing, while it carries
+    // another call. It is free again before done runs, so done may hand the result over.
+    bool tryRun(std::function<void()> exchange, std::function<void()> done)
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_busy)
+            return false;
+        m_busy = true;
+        m_exchange = std::move(exchange);
+        m_done = std::move(done);
+        m_wake.notify_one();
+        return true;
+    }
+
+private:
+    CallThread()
+        : m_thread([this] { serve(); })
+    {}
+
+    void serve()
+    {
+        for (;;) {
+            std::function<void()> exchange, done;
+            {
+                std::unique_lock lock(m_mutex);
+                m_wake.wait(lock, [this] { return m_stopping || m_exchange; });
+                if (!m_exchange)
+                    return;
+                exchange = std::exchange(m_exchange, nullptr);
+                done = std::exchange(m_done, nullptr);
+            }
+            exchange();
+            {
+                std::lock_guard lock(m_mutex);
+                m_busy = false;
+            }
+            done();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::function<void()> m_exchange, m_done;
+    bool m_busy = false;
+    bool m_stopping = false;
+    std::thread m_thread; // last: started once the members it uses exist
 };
 
 QJsonValue toJsonParam(const QVariant &value)
@@ -178,7 +250,7 @@ TServerResult TNetConnection::Call(const QString &method, const QVariantList &pa
                               {QStringLiteral("method"), method},
                               {QStringLiteral("params"), jsonParams}};
     const QByteArray body = QJsonDocument(request).toJson(QJsonDocument::Compact);
-    const std::string path = "/" + m_serverName.toStdString();
+    const std::string path = (QLatin1Char('/') + m_serverName).toStdString();
     const QString host = m_host;
     const int port = m_port;
     const bool throwException = m_throwException;
@@ -217,15 +289,22 @@ TServerResult TNetConnection::Call(const QString &method, const QVariantList &pa
     QCoreApplication *app = QCoreApplication::instance();
     if (app && QThread::currentThread() == app->thread()) {
         QEventLoop loop;
-        std::thread worker([&] {
-            post();
+        const auto wakeCaller = [&loop] {
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-        });
+        };
+        // A call made while another waits (from a timer, say) gets a thread of its own.
+        std::thread ownThread;
+        if (!CallThread::instance().tryRun(post, wakeCaller))
+            ownThread = std::thread([&] {
+                post();
+                wakeCaller();
+            });
         {
             InputBlocker blocker;
             loop.exec(QEventLoop::ExcludeUserInputEvents);
         }
-        worker.join();
+        if (ownThread.joinable())
+            ownThread.join();
     } else {
         post();
     }

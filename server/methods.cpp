@@ -123,8 +123,8 @@ QDate monthEnd(QDate date)
 // A code as typed: completed with leading zeros, "" when empty; false when it cannot be a code.
 bool normaliseCode(const QString &text, int width, QString *code)
 {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]*$"));
-    if (text.size() > width || !digits.match(text).hasMatch())
+    if (text.size() > width ||
+        !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return false;
     *code = text.isEmpty() ? text : text.rightJustified(width, QLatin1Char('0'));
     return true;

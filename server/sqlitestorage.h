@@ -23,6 +23,8 @@ protected:
     QString beginStatement(Mode mode) const override;
     bool isTransient(const QSqlError &error) const override;
     bool keepsControlPrepared() const override { return true; }
+    // In autocommit a SELECT reads one snapshot of the file, held until it is reset.
+    bool readsWithoutTransaction() const override { return true; }
     void beginBulk() override;
     void endBulk(bool committed) override;
 
