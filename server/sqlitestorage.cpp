@@ -11,9 +11,6 @@ namespace {
 // Every pool thread keeps its own connection and so its own page cache: a small one each keeps
 // the server's memory low, and the file's pages stay in the system's cache for all of them.
 const char *const normalCache = "PRAGMA cache_size = -1024";
-// Reads map the file instead of copying each page through a system call into that small
-// cache; the mapping is shared by all connections and costs no memory of its own.
-const char *const mapped = "PRAGMA mmap_size = 268435456";
 
 } // namespace
 
@@ -54,7 +51,7 @@ bool SqliteStorage::configure(QSqlDatabase &db, QString *error)
     }
     QSqlQuery query(db);
     for (const char *pragma : {"PRAGMA journal_mode = WAL", "PRAGMA foreign_keys = ON",
-                               "PRAGMA synchronous = NORMAL", normalCache, mapped}) {
+                               "PRAGMA synchronous = NORMAL", normalCache}) {
         if (!query.exec(QLatin1String(pragma))) {
             *error = QStringLiteral("não foi possível preparar %1: %2")
                          .arg(m_path, query.lastError().text());
