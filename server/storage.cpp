@@ -108,8 +108,14 @@ QSqlDatabase Storage::database() const
 
 QSqlQuery *Storage::run(QSqlQuery *query, const QVariantList &binds)
 {
-    for (int i = 0; i < binds.size(); ++i)
-        query->bindValue(i, binds.at(i));
+    // A kept statement keeps its bound values between runs, and Qt registers a positional bind
+    // anew on every call: bind again only what changed.
+    for (int i = 0; i < binds.size(); ++i) {
+        const QVariant &value = binds.at(i);
+        const QVariant bound = query->boundValue(i);
+        if (bound.typeId() != value.typeId() || bound.isNull() != value.isNull() || bound != value)
+            query->bindValue(i, value);
+    }
     if (!query->exec()) {
         m_lastError = query->lastError();
         m_lastSql = query->lastQuery();

@@ -2,7 +2,9 @@
 
 #include <demodata.h>
 #include <serverfixture.h>
+#include <storage.h>
 
+#include <QSqlQuery>
 #include <QTest>
 
 class tst_Schema : public QObject
@@ -96,6 +98,28 @@ private slots:
         QString duplicate;
         QVERIFY(!m_db->exec("INSERT INTO FERIADO VALUES (NULL, '2026-12-25', 'Natal')", {},
                             &duplicate));
+    }
+
+    // Kept statements bind again only the values that changed since their last run.
+    void keptStatementSeesEveryNewValue()
+    {
+        QString error;
+        const std::unique_ptr<caleserver::Storage> storage =
+            caleserver::Storage::create(m_db->url(), &error);
+        QVERIFY2(storage && storage->open(&error), qPrintable(error));
+        const QString sql = QStringLiteral("SELECT CAST(? AS VARCHAR(10)), CAST(? AS VARCHAR(10))");
+        const QList<QVariant> values{QStringLiteral("a"), QStringLiteral("a"),
+                                     QStringLiteral("b"), QVariant(QMetaType(QMetaType::QString)),
+                                     QString(""),         7,
+                                     QStringLiteral("7"), QStringLiteral("a")};
+        for (const QVariant &value : values) {
+            QSqlQuery *query = storage->exec(sql, {value, QStringLiteral("x")});
+            QVERIFY(query && query->next());
+            QCOMPARE(query->value(0).isNull(), value.isNull());
+            QCOMPARE(query->value(0).toString(), value.toString());
+            QCOMPARE(query->value(1).toString(), QStringLiteral("x"));
+            query->finish();
+        }
     }
 };
 
