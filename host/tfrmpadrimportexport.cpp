@@ -54,8 +54,9 @@ QPixmap sheetWithArrow(bool leaving)
 
 TfrmPadrImportExport::TfrmPadrImportExport(QWidget *parent)
     : QDialog(parent ? parent : host::MainForm(),
-              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                  Qt::MSWindowsFixedSizeDialogHint)
 {
     host::FocusTracker::instance();
     setObjectName(QStringLiteral("frmPadrImportExport"));

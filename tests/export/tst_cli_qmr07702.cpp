@@ -5,6 +5,8 @@
 
 #include "focustracker.h"
 #include "tanimate.h"
+#include "tbtnpesquisa.h"
+#include "tdataset.h"
 #include "tdateeditplus.h"
 #include "tedit.h"
 #include "tmaskedit.h"
@@ -38,6 +40,8 @@ private slots:
     void openingPresetsTheMonths();
     void firstActivationCompletesTheBranch_data();
     void firstActivationCompletesTheBranch();
+    void branchLookupOffersBranchesWithACalendar_data();
+    void branchLookupOffersBranchesWithACalendar();
     void clearingTheBranchDropsTheDestinations();
     void focusedCodeIsCheckedFirst_data();
     void focusedCodeIsCheckedFirst();
@@ -227,6 +231,42 @@ void tst_cli_qmr07702::firstActivationCompletesTheBranch()
 
     QTest::mouseClick(dialog->sbtImportExport, Qt::LeftButton);
     QCOMPARE(m_env.dialogs.texts(), QStringList{messageOnExport});
+}
+
+void tst_cli_qmr07702::branchLookupOffersBranchesWithACalendar_data()
+{
+    QTest::addColumn<QStringList>("withCalendar");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("two branches") << QStringList{"0001", "0004"} << "";
+    QTest::newRow("none") << QStringList{} << "Filial não possui calendário de produção.";
+}
+
+void tst_cli_qmr07702::branchLookupOffersBranchesWithACalendar()
+{
+    QFETCH(QStringList, withCalendar);
+    QFETCH(QString, message);
+
+    for (const QString &branch : withCalendar)
+        seed(branch, QStringLiteral("01"), {QStringLiteral("2026-03-02")});
+    TfrmExportCaleProdu *dialog =
+        openDialog(QStringLiteral("0002"), QStringLiteral("01"), QStringLiteral("2026"));
+    QVERIFY(dialog);
+    m_env.dialogs.lookupAnswers << 1;
+    QTest::mouseClick(dialog->btpFilial, Qt::LeftButton);
+    QCOMPARE(lastCall(QStringLiteral("GetExpCaleProdu")), (QVariantList{"", "T"}));
+    if (!message.isEmpty()) {
+        QCOMPARE(m_env.dialogs.texts(), QStringList{message});
+        QVERIFY(m_env.dialogs.lookups.isEmpty());
+        QCOMPARE(dialog->medCdFilial->Text(), QStringLiteral("0002"));
+        return;
+    }
+    QCOMPARE(m_env.dialogs.lookups.size(), 1);
+    QStringList offered;
+    for (const QStringList &row : m_env.dialogs.lookups.first().rows)
+        offered << row.first();
+    QCOMPARE(offered, withCalendar);
+    QCOMPARE(dialog->medCdFilial->Text(), QStringLiteral("0004"));
+    QCOMPARE(dialog->edtNmFilial->Text(), QStringLiteral("Filial Curitiba"));
 }
 
 void tst_cli_qmr07702::clearingTheBranchDropsTheDestinations()
