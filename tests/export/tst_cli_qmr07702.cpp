@@ -63,7 +63,6 @@ private:
                                     const QString &year);
     void seed(const QString &branch, const QString &periodicity, const QStringList &dates);
     QStringList calendarOf(const QString &branch);
-    QStringList methodsCalled() const;
     QVariantList lastCall(const QString &method) const;
 
     testsupport::ScreenEnvironment m_env;
@@ -145,14 +144,6 @@ QStringList tst_cli_qmr07702::calendarOf(const QString &branch)
         if (row.startsWith(branch + QLatin1Char('/')))
             rows << row.mid(5);
     return rows;
-}
-
-QStringList tst_cli_qmr07702::methodsCalled() const
-{
-    QStringList methods;
-    for (const QVariantList &call : m_calls)
-        methods << call.first().toString();
-    return methods;
 }
 
 QVariantList tst_cli_qmr07702::lastCall(const QString &method) const
@@ -293,7 +284,7 @@ void tst_cli_qmr07702::clearingTheBranchDropsTheDestinations()
     QVERIFY(dialog->rbtTodas->Checked() && dialog->rbtTodas->isEnabled());
     QTest::mouseClick(dialog->sbtImportExport, Qt::LeftButton);
     QCOMPARE(m_env.dialogs.texts(), QStringList{"Filial destino deve ser informada."});
-    QVERIFY(!methodsCalled().contains(QStringLiteral("GetInsDel")));
+    QVERIFY(lastCall(QStringLiteral("GetInsDel")).isEmpty());
 }
 
 void tst_cli_qmr07702::focusedCodeIsCheckedFirst_data()
@@ -346,7 +337,7 @@ void tst_cli_qmr07702::missingDestinationStopsOnLista()
     QCOMPARE(m_env.dialogs.texts(), QStringList{"Filial destino deve ser informada."});
     QCOMPARE(host::FocusTracker::instance()->LogicalFocus(dialog),
              static_cast<QWidget *>(dialog->rbtLista));
-    QVERIFY(!methodsCalled().contains(QStringLiteral("GetInsDel")));
+    QVERIFY(lastCall(QStringLiteral("GetInsDel")).isEmpty());
 }
 
 void tst_cli_qmr07702::copiesTheMonthsToTheDestinations_data()
@@ -437,7 +428,7 @@ void tst_cli_qmr07702::sourceWithoutDaysInRangeCopiesNothing()
     QTest::mouseClick(dialog->sbtImportExport, Qt::LeftButton);
     QCOMPARE(m_env.dialogs.texts(),
              QStringList{"Não há calendário de produção para os dados informados."});
-    QVERIFY(!methodsCalled().contains(QStringLiteral("GetInsDel")));
+    QVERIFY(lastCall(QStringLiteral("GetInsDel")).isEmpty());
     QCOMPARE(m_env.fixture.database().calendar(), before);
 }
 
