@@ -258,6 +258,7 @@ void TfrmCaleProdu::bindHandlers()
     speYear->OnEnter = [this](QObject *s) { speYearEnter(s); };
     speYear->OnExit = [this](QObject *s) { speYearExit(s); };
     speYear->OnKeyPress = [this](QObject *s, QChar &key) { speYearKeyPress(s, key); };
+    bindExportCommand();
 
     m_genericChange = [this](QObject *s) { GenericChange(s); };
     for (int month = 1; month <= 12; ++month) {

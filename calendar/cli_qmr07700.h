@@ -83,6 +83,11 @@ public:
     void Vd_CdPeriodicidade(bool mandatory);
     void Vd_Year();
 
+    // Export command.
+    void sbtExportarClick(QObject *Sender);
+    void mnuExportarClick(QObject *Sender);
+    void bindExportCommand();
+
     // Components of the screen.
     TPanel *panRestInge;
     TLabel *lblFilial;

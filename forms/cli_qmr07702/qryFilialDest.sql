@@ -1,0 +1,9 @@
+Select
+   CDFILIAL,
+   NMFILIAL
+From
+   FILIAL
+Where
+   (CDFILIAL <> :P_CDFILIAL)
+Order by
+   CDFILIAL
