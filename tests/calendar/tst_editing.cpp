@@ -1,20 +1,18 @@
 #include "calendar/cli_qmr07700.h"
 
 #include "calendarscreen.h"
+#include "mainwindow.h"
 #include "screenenvironment.h"
 
+#include "application.h"
 #include "dialogs.h"
 #include "showavi.h"
 #include "tclientdataset.h"
-#include "tdbcalendar.h"
-#include "tmaskedit.h"
-#include "tnetconnection.h"
 #include "tpanel.h"
 #include "tspeedbutton.h"
-#include "tspinedit.h"
 
 #include <QAction>
-#include <QApplication>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QTest>
 
@@ -29,25 +27,22 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-
-    void pendingDayEndsAsTheOperatorChooses_data();
-    void pendingDayEndsAsTheOperatorChooses();
+    void pendingDay_data();
+    void pendingDay();
     void failedUploadKeepsTheDayPending();
-    void scopeMenuFollowsTheProcessingDate_data();
-    void scopeMenuFollowsTheProcessingDate();
-    void deletionRemovesTheChosenScope_data();
-    void deletionRemovesTheChosenScope();
-    void calculationReloadsWhatTheServerCalculated_data();
-    void calculationReloadsWhatTheServerCalculated();
+    void deletion_data();
+    void deletion();
+    void calculation_data();
+    void calculation();
 
 private:
-    TfrmCaleProdu *openLive(const QString &periodicity, const QDate &date);
-    void addProductionDays(const QStringList &isoDates);
-    // The production days of branch 0001 and periodicity 01 that the server's database holds.
-    QStringList storedDays(const QString &periodicity = QStringLiteral("01"));
-    QList<QVariantList> callsOf(const QString &method) const;
+    TfrmCaleProdu *openLive(const QString &branch, const QString &periodicity, const QDate &date);
+    // The days of a calendar that the server's database holds.
+    QStringList stored(const QString &calendar = QStringLiteral("0001/01/"));
+    int callsOf(const QString &method) const { return calendartest::CallsOf(m_calls, method); }
 
     testsupport::ScreenEnvironment m_env;
+    MainWindow *m_shell = nullptr;
     QList<QVariantList> m_calls;
 };
 
@@ -55,6 +50,12 @@ void tst_editing::initTestCase()
 {
     CALEPRODU_START_SCREENS(m_env);
     Initialize();
+    // The shell's own main window hosts the screens here.
+    m_shell = new MainWindow([] { IniProc(); });
+    m_env.window.reset(m_shell);
+    m_env.mdiArea = m_shell->mdiArea();
+    host::SetMainForm(m_shell, m_env.mdiArea);
+    m_shell->show();
 }
 
 void tst_editing::init()
@@ -66,304 +67,216 @@ void tst_editing::init()
 void tst_editing::cleanup()
 {
     calendartest::CloseScreens(m_env);
-    // A closed pop-up menu leaves the offscreen platform without an active window.
-    m_env.window->activateWindow();
+    // The offscreen platform leaves no window active once a pop-up menu has closed.
+    m_shell->activateWindow();
 }
 
-TfrmCaleProdu *tst_editing::openLive(const QString &periodicity, const QDate &date)
+TfrmCaleProdu *tst_editing::openLive(const QString &branch, const QString &periodicity,
+                                     const QDate &date)
 {
     TfrmCaleProdu *screen = calendartest::OpenScreen(m_env, this, &m_calls);
-    if (!screen || !calendartest::GoLive(screen, periodicity, date))
+    if (!screen)
+        return nullptr;
+    screen->medCdFilial->SetText(branch);
+    if (!calendartest::GoLive(screen, periodicity, date))
         return nullptr;
     m_calls.clear();
     return screen;
 }
 
-void tst_editing::addProductionDays(const QStringList &isoDates)
-{
-    for (const QString &date : isoDates)
-        m_env.fixture.database().exec(
-            QStringLiteral("INSERT INTO CALEPRODUCAO VALUES ('0001', '01', ?)"), {date});
-}
-
-QStringList tst_editing::storedDays(const QString &periodicity)
+QStringList tst_editing::stored(const QString &calendar)
 {
     QStringList days;
-    const QString prefix = QStringLiteral("0001/") + periodicity + QLatin1Char('/');
     for (const QString &row : m_env.fixture.database().calendar()) {
-        if (row.startsWith(prefix))
-            days.append(row.mid(prefix.size()));
+        if (row.startsWith(calendar))
+            days.append(row.mid(calendar.size()));
     }
     return days;
 }
 
-QList<QVariantList> tst_editing::callsOf(const QString &method) const
-{
-    QList<QVariantList> found;
-    for (const QVariantList &call : m_calls) {
-        if (call.value(0).toString() == method)
-            found.append(call.mid(1));
-    }
-    return found;
-}
-
-void tst_editing::pendingDayEndsAsTheOperatorChooses_data()
+void tst_editing::pendingDay_data()
 {
     QTest::addColumn<QString>("periodicity");
-    QTest::addColumn<QDate>("date");
     QTest::addColumn<QString>("ending");
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<int>("holidayChecks");
-    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<QString>("message");
 
-    const QDate tiradentes(2026, 4, 21);
-    const QDate workday(2026, 4, 22);
-    // Periodicity 01 forbids holidays, 02 does not.
-    QTest::newRow("holiday refused")
-        << "01" << tiradentes << "none" << QStringList{"Feriado nesta data."} << 1 << QStringList{};
-    QTest::newRow("holiday taken without the check")
-        << "02" << tiradentes << "confirm" << QStringList{} << 0 << QStringList{"2026-04-21"};
-    QTest::newRow("confirmed") << "01" << workday << "confirm" << QStringList{} << 1
-                               << QStringList{"2026-04-22"};
-    QTest::newRow("confirmed from the menu")
-        << "01" << workday << "menu" << QStringList{} << 1 << QStringList{"2026-04-22"};
-    QTest::newRow("cancelled") << "01" << workday << "cancel" << QStringList{} << 1
-                               << QStringList{};
-    QTest::newRow("another day clicked")
-        << "01" << workday << "click" << QStringList{} << 1 << QStringList{"2026-04-22"};
+    // 21 April is a holiday; periodicity 01 refuses holidays, 02 does not.
+    QTest::newRow("holiday refused") << "01"
+                                     << ""
+                                     << "Feriado nesta data.";
+    QTest::newRow("holiday taken unchecked") << "02"
+                                             << "confirm"
+                                             << "";
+    QTest::newRow("cancelled") << "02"
+                               << "cancel"
+                               << "";
+    QTest::newRow("another day clicked") << "02"
+                                         << "click"
+                                         << "";
 }
 
-void tst_editing::pendingDayEndsAsTheOperatorChooses()
+void tst_editing::pendingDay()
 {
     QFETCH(QString, periodicity);
-    QFETCH(QDate, date);
     QFETCH(QString, ending);
-    QFETCH(QStringList, messages);
-    QFETCH(int, holidayChecks);
-    QFETCH(QStringList, stored);
-    TfrmCaleProdu *screen = openLive(periodicity, date);
+    QFETCH(QString, message);
+    TfrmCaleProdu *screen = openLive("0001", periodicity, QDate(2026, 4, 21));
     QVERIFY(screen);
-    QVERIFY(screen->sbtIncluir->isEnabled());
-
     QTest::mouseClick(screen->sbtIncluir, Qt::LeftButton);
-    QCOMPARE(m_env.dialogs.texts(), messages);
-    QCOMPARE(callsOf(QStringLiteral("GetVerificaDiaUtil")).size(), holidayChecks);
-    QVERIFY(!ShowAviActive());
-    const bool pending = ending != QLatin1String("none");
-    QCOMPARE(screen->cdsCaleProdu->State(),
-             pending ? TDataSetState::dsInsert : TDataSetState::dsBrowse);
-    if (pending) {
-        // Only the new day's month takes clicks while it is pending.
+    if (!ending.isEmpty()) {
         for (int month = 1; month <= 12; ++month)
-            QCOMPARE(screen->Calendar(month)->isEnabled(), month == date.month());
-        QCOMPARE(screen->cdsCaleProdu->FieldByName("DTPRODUCAO")->AsDate(), date);
-        QCOMPARE(screen->cdsCaleProdu->FieldByName("CDPERIPRODU")->AsString(), periodicity);
-        QVERIFY(!screen->medCdPeriodicidade->isEnabled());
+            QCOMPARE(screen->Calendar(month)->isEnabled(), month == 4);
     }
-
     if (ending == QLatin1String("confirm"))
         QTest::mouseClick(screen->sbtConfirmar, Qt::LeftButton);
-    else if (ending == QLatin1String("menu"))
-        screen->mnuConfirmar->trigger();
     else if (ending == QLatin1String("cancel"))
         QTest::mouseClick(screen->sbtCancelar, Qt::LeftButton);
     else if (ending == QLatin1String("click"))
-        calendartest::ClickDay(screen->Calendar(date.month()), date.day() + 1);
+        calendartest::ClickDay(screen->Calendar(4), 22);
 
-    QCOMPARE(m_env.dialogs.texts(), messages);
-    QCOMPARE(storedDays(periodicity), stored);
-    QCOMPARE(callsOf(QStringLiteral("SetCaleProdu")).size(), stored.size());
-    // The day just posted comes back from the server, painted with the others.
-    QCOMPARE(screen->Calendar(date.month())->MarkedDays().size(), stored.size());
-    QCOMPARE(screen->cdsCaleProdu->State(), TDataSetState::dsBrowse);
-    QCOMPARE(screen->cdsCaleProdu->ChangeCount(), 0);
+    const bool kept = message.isEmpty() && ending != QLatin1String("cancel");
+    QCOMPARE(m_env.dialogs.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(callsOf("GetVerificaDiaUtil"), periodicity == QLatin1String("01") ? 1 : 0);
+    QCOMPARE(callsOf("SetCaleProdu"), int(kept));
+    QCOMPARE(stored(QStringLiteral("0001/%1/").arg(periodicity)),
+             kept ? QStringList{"2026-04-21"} : QStringList());
+    QCOMPARE(screen->Calendar(4)->MarkedDays(), kept ? QList<int>{21} : QList<int>());
     for (int month = 1; month <= 12; ++month)
         QVERIFY(screen->Calendar(month)->isEnabled());
-    QVERIFY(screen->medCdPeriodicidade->isEnabled());
 }
 
 void tst_editing::failedUploadKeepsTheDayPending()
 {
-    TfrmCaleProdu *screen = openLive(QStringLiteral("01"), QDate(2026, 4, 22));
+    TfrmCaleProdu *screen = openLive("0001", "01", QDate(2026, 4, 22));
     QVERIFY(screen);
     QTest::mouseClick(screen->sbtIncluir, Qt::LeftButton);
-    // Nothing listens on port 1: the upload fails as with a stopped server.
-    screen->netCaleComp->SetPort(1);
+    screen->netCaleComp->SetPort(1); // nothing listens there, as with a stopped server
     QTest::mouseClick(screen->sbtConfirmar, Qt::LeftButton);
-    QCOMPARE(m_env.dialogs.messages.size(), 1);
-    QVERIFY(m_env.dialogs.texts().first().startsWith(
-        QStringLiteral("Servidor de aplicação indisponível (127.0.0.1:1): ")));
+    QVERIFY(m_env.dialogs.texts().value(0).startsWith("Servidor de aplicação indisponível"));
     QVERIFY(!ShowAviActive());
-    QVERIFY(storedDays().isEmpty());
+    QVERIFY(stored().isEmpty());
     QCOMPARE(screen->cdsCaleProdu->ChangeCount(), 1);
-    QCOMPARE(screen->Calendar(4)->MarkedDays(), QList<int>{22});
 
     // With the server back, the unsent day travels with the next one.
     screen->netCaleComp->SetPort(m_env.fixture.port());
     calendartest::ClickDay(screen->Calendar(4), 23);
     QTest::mouseClick(screen->sbtIncluir, Qt::LeftButton);
     QTest::mouseClick(screen->sbtConfirmar, Qt::LeftButton);
-    QCOMPARE(m_env.dialogs.messages.size(), 1);
-    QCOMPARE(storedDays(), QStringList({"2026-04-22", "2026-04-23"}));
-    QCOMPARE(screen->cdsCaleProdu->ChangeCount(), 0);
+    QCOMPARE(stored(), QStringList({"2026-04-22", "2026-04-23"}));
 }
 
-void tst_editing::scopeMenuFollowsTheProcessingDate_data()
+void tst_editing::deletion_data()
 {
     QTest::addColumn<QDate>("date");
-    QTest::addColumn<bool>("day");
-    QTest::addColumn<bool>("month");
-
-    QTest::newRow("first of the processing month") << QDate(2026, 3, 1) << false << true;
-    QTest::newRow("last day before that month") << QDate(2026, 2, 28) << false << false;
-    QTest::newRow("day before the processing date") << QDate(2026, 3, 14) << false << true;
-    QTest::newRow("production day on the processing date") << QDate(2026, 3, 15) << true << true;
-    QTest::newRow("free day after the processing date") << QDate(2026, 3, 16) << false << true;
-}
-
-void tst_editing::scopeMenuFollowsTheProcessingDate()
-{
-    QFETCH(QDate, date);
-    QFETCH(bool, day);
-    QFETCH(bool, month);
-    m_env.context.processingDate = QDate(2026, 3, 15);
-    addProductionDays({"2026-02-28", "2026-03-01", "2026-03-14", "2026-03-15"});
-    TfrmCaleProdu *screen = openLive(QStringLiteral("01"), date);
-    QVERIFY(screen);
-    QVERIFY(screen->sbtExcluir->isEnabled());
-
-    QTest::mouseClick(screen->sbtExcluir, Qt::LeftButton);
-    QTRY_VERIFY(screen->pmnExcluir->isVisible());
-    const QPoint corner(screen->sbtExcluir->x(),
-                        screen->sbtExcluir->y() + screen->sbtExcluir->height());
-    QCOMPARE(screen->pmnExcluir->pos(), screen->panMenu->mapToGlobal(corner));
-    QCOMPARE(screen->mnuDia->isEnabled(), day);
-    QCOMPARE(screen->mnuMes->isEnabled(), month);
-    QVERIFY(screen->mnuAno->isEnabled());
-    screen->pmnExcluir->close();
-    QVERIFY(m_calls.size() == callsOf(QStringLiteral("GetCaleProduAux")).size());
-}
-
-void tst_editing::deletionRemovesTheChosenScope_data()
-{
-    QTest::addColumn<QDate>("date");
+    QTest::addColumn<bool>("dayOn");
+    QTest::addColumn<bool>("monthOn");
     QTest::addColumn<int>("key");
-    QTest::addColumn<int>("answer");
     QTest::addColumn<QVariantList>("call");
     QTest::addColumn<QStringList>("kept");
 
-    const QVariantList none;
-    const QDate processing(2026, 3, 15);
-    const QStringList all{"2026-03-02", "2026-03-16", "2026-03-20", "2026-12-07", "2026-12-08"};
-    QTest::newRow("day") << QDate(2026, 3, 20) << int(Qt::Key_D) << mrYes
-                         << QVariantList{"GetDelCaleProdu", "0001", "01", QDate(2026, 3, 20)}
-                         << QStringList{"2026-03-02", "2026-03-16", "2026-12-07", "2026-12-08"};
-    QTest::newRow("March") << QDate(2026, 3, 20) << int(Qt::Key_M) << mrYes
-                           << QVariantList{"GetDelCaleProduMes", "0001", "01", processing,
-                                           "03/2026"}
-                           << QStringList{"2026-03-02", "2026-12-07", "2026-12-08"};
-    QTest::newRow("December") << QDate(2026, 12, 7) << int(Qt::Key_M) << mrYes
-                              << QVariantList{"GetDelCaleProduMes", "0001", "01", processing,
-                                              "12/2026"}
-                              << QStringList{"2026-03-02", "2026-03-16", "2026-03-20"};
-    QTest::newRow("year") << QDate(2026, 12, 7) << int(Qt::Key_A) << mrYes
-                          << QVariantList{"GetDelCaleProduAno", "0001", "01", processing, "2026"}
-                          << QStringList{"2026-03-02"};
-    QTest::newRow("declined") << QDate(2026, 3, 20) << int(Qt::Key_A) << mrNo << none << all;
+    // Processing date 15 March 2026: days before it are history and stay.
+    const QDate proc(2026, 3, 15);
+    QTest::newRow("day on the processing date")
+        << proc << true << true << int(Qt::Key_D)
+        << QVariantList{"GetDelCaleProdu", "0001", "01", proc}
+        << QStringList{"2026-02-28", "2026-03-02", "2026-03-20", "2026-12-07"};
+    QTest::newRow("month from its first day")
+        << QDate(2026, 3, 1) << false << true << int(Qt::Key_M)
+        << QVariantList{"GetDelCaleProduMes", "0001", "01", proc, "03/2026"}
+        << QStringList{"2026-02-28", "2026-03-02", "2026-12-07"};
+    QTest::newRow("December") << QDate(2026, 12, 7) << true << true << int(Qt::Key_M)
+                              << QVariantList{"GetDelCaleProduMes", "0001", "01", proc, "12/2026"}
+                              << QStringList{"2026-02-28", "2026-03-02", "2026-03-15",
+                                             "2026-03-20"};
+    QTest::newRow("year from the day before")
+        << QDate(2026, 3, 14) << false << true << int(Qt::Key_A)
+        << QVariantList{"GetDelCaleProduAno", "0001", "01", proc, "2026"}
+        << QStringList{"2026-02-28", "2026-03-02"};
+    QTest::newRow("declined, month before") << QDate(2026, 2, 28) << false << false
+                                            << int(Qt::Key_A) << QVariantList() << QStringList();
 }
 
-void tst_editing::deletionRemovesTheChosenScope()
+void tst_editing::deletion()
 {
     QFETCH(QDate, date);
+    QFETCH(bool, dayOn);
+    QFETCH(bool, monthOn);
     QFETCH(int, key);
-    QFETCH(int, answer);
     QFETCH(QVariantList, call);
     QFETCH(QStringList, kept);
+    const QStringList days{"2026-02-28", "2026-03-02", "2026-03-15", "2026-03-20", "2026-12-07"};
+    for (const QString &day : days)
+        m_env.fixture.database().exec("INSERT INTO CALEPRODUCAO VALUES ('0001', '01', ?)", {day});
     m_env.context.processingDate = QDate(2026, 3, 15);
-    addProductionDays({"2026-03-02", "2026-03-16", "2026-03-20", "2026-12-07", "2026-12-08"});
-    TfrmCaleProdu *screen = openLive(QStringLiteral("01"), date);
+    m_env.dialogs.answers = {call.isEmpty() ? mrNo : mrYes};
+    TfrmCaleProdu *screen = openLive("0001", "01", date);
     QVERIFY(screen);
-    m_env.dialogs.answers = {answer};
 
     QTest::mouseClick(screen->sbtExcluir, Qt::LeftButton);
     QTRY_VERIFY(screen->pmnExcluir->isVisible());
+    const QRect button = screen->sbtExcluir->geometry();
+    QCOMPARE(screen->pmnExcluir->pos(),
+             screen->panMenu->mapToGlobal(button.bottomLeft()) + QPoint(0, 1));
+    QCOMPARE(screen->mnuDia->isEnabled(), dayOn);
+    QCOMPARE(screen->mnuMes->isEnabled(), monthOn);
+    QVERIFY(screen->mnuAno->isEnabled());
     QTest::keyClick(screen->pmnExcluir, Qt::Key(key));
 
     QCOMPARE(m_env.dialogs.texts(), QStringList{"Confirma Exclusão?"});
-    QCOMPARE(m_env.dialogs.messages.first().kind, TMsgDlgType::mtConfirmation);
-    QCOMPARE(storedDays(), kept);
-    QVERIFY(!ShowAviActive());
-    if (call.isEmpty()) {
-        QCOMPARE(m_calls.size(), callsOf(QStringLiteral("GetCaleProduAux")).size());
-        return;
-    }
-    QCOMPARE(m_calls.first(), call);
-    QCOMPARE(callsOf(QStringLiteral("GetCaleProdu")).size(), 1);
-    // Reloaded and still live: the month shows what the server kept.
-    QCOMPARE(screen->cdsCaleProdu->RecordCount(), kept.size());
-    QCOMPARE(screen->SelectedCalendar(), screen->Calendar(date.month()));
-    QCOMPARE(screen->sbtExcluir->isEnabled(), !kept.isEmpty());
+    QCOMPARE(m_calls.value(0), call);
+    QCOMPARE(stored(), call.isEmpty() ? days : kept);
+    QCOMPARE(screen->cdsCaleProdu->RecordCount(), int(stored().size()));
 }
 
-void tst_editing::calculationReloadsWhatTheServerCalculated_data()
+void tst_editing::calculation_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QDate>("start");
     QTest::addColumn<int>("months");
 
     QTest::newRow("month button") << "sbtCalcMes" << QDate(2024, 3, 1) << 1;
-    QTest::newRow("month menu item") << "mnuCalcMes" << QDate(2024, 3, 1) << 1;
+    QTest::newRow("month from the menu bar") << "Alt+M U" << QDate(2024, 3, 1) << 1;
     QTest::newRow("year button") << "sbtCalcAno" << QDate(2024, 1, 1) << 12;
     QTest::newRow("year menu item") << "mnuCalcAno" << QDate(2024, 1, 1) << 12;
 }
 
-void tst_editing::calculationReloadsWhatTheServerCalculated()
+void tst_editing::calculation()
 {
     QFETCH(QString, command);
     QFETCH(QDate, start);
     QFETCH(int, months);
-    // The host's branch and the branch in force differ: the branch in force's date counts.
-    const QDate processing(2024, 3, 12);
+    // The operator's branch 0001 and the branch in force 0002 have different processing dates.
     m_env.context.processingDate = QDate(2024, 1, 1);
-    m_env.context.processingDates.insert(QStringLiteral("0002"), processing);
-    TfrmCaleProdu *screen = calendartest::OpenScreen(m_env, this, &m_calls);
+    m_env.context.processingDates.insert("0002", QDate(2024, 3, 12));
+    TfrmCaleProdu *screen = openLive("0002", "01", QDate(2024, 3, 20));
     QVERIFY(screen);
-    screen->medCdFilial->SetText(QStringLiteral("0002"));
-    QVERIFY(calendartest::GoLive(screen, QStringLiteral("01"), QDate(2024, 3, 20)));
-    QCOMPARE(stCDFILIAL, QStringLiteral("0002"));
-    m_calls.clear();
+    QAction *maintenance = screen->mnuManutencao->menuAction();
+    QCOMPARE(m_shell->screenMenus(), QList<QAction *>{maintenance});
 
-    if (auto *button = screen->findChild<TSpeedButton *>(command))
+    if (command.startsWith(QLatin1String("Alt"))) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_M, Qt::AltModifier);
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_U);
+    } else if (auto *button = screen->findChild<TSpeedButton *>(command)) {
         QTest::mouseClick(button, Qt::LeftButton);
-    else
+    } else {
         screen->findChild<QAction *>(command)->trigger();
-
-    QVERIFY2(m_env.dialogs.messages.isEmpty(), qPrintable(m_env.dialogs.texts().join('\n')));
-    QVERIFY(!ShowAviActive());
+    }
     QCOMPARE(m_calls.value(0),
-             QVariantList({"CalculaProducao", "0002", "01", start, months, processing}));
-    // Weekdays from the processing date to the end of the period, the holidays left out.
-    QStringList expected;
-    const QDate end = start.addMonths(months).addDays(-1);
-    for (QDate day = std::max(start, processing); day <= end; day = day.addDays(1)) {
-        const bool holiday =
-            m_env.fixture.database()
-                .value(QStringLiteral("SELECT COUNT(*) FROM FERIADO WHERE DTFERICOMP = ? AND "
-                                      "(CDFILIAL IS NULL OR CDFILIAL = '0002')"),
-                       {day.toString(Qt::ISODate)})
-                .toInt() > 0;
-        if (day.dayOfWeek() <= 5 && !holiday)
-            expected.append(QStringLiteral("0002/01/") + day.toString(Qt::ISODate));
-    }
-    QCOMPARE(m_env.fixture.database().calendar(), expected);
-    QCOMPARE(screen->cdsCaleProdu->RecordCount(), expected.size());
-    QList<int> march;
-    for (const QString &row : expected) {
-        if (row.contains(QLatin1String("2024-03-")))
-            march.append(row.right(2).toInt());
-    }
-    QCOMPARE(screen->Calendar(3)->MarkedDays(), march);
-    QCOMPARE(screen->SelectedCalendar(), screen->Calendar(3));
+             QVariantList({"CalculaProducao", "0002", "01", start, months, QDate(2024, 3, 12)}));
+    const QStringList days = stored("0002/01/");
+    QVERIFY(!days.isEmpty() && days.first() >= QLatin1String("2024-03-12"));
+    QCOMPARE(screen->cdsCaleProdu->RecordCount(), int(days.size()));
+    QCOMPARE(screen->Calendar(3)->MarkedDays().size(), days.filter("2024-03-").size());
+
+    // The bar carries the menu of whichever screen is active, and none once they close.
+    auto *other = TfrmPadraoGrid::Create<TfrmPadraoGrid>();
+    host::ShowMdiChild(other);
+    QCOMPARE(m_shell->screenMenus(), QList<QAction *>{other->mnuManutencao->menuAction()});
+    m_env.mdiArea->setActiveSubWindow(screen->SubWindow());
+    QCOMPARE(m_shell->screenMenus(), QList<QAction *>{maintenance});
+    m_env.mdiArea->closeAllSubWindows();
+    QTRY_VERIFY(m_shell->screenMenus().isEmpty());
 }
 
 QTEST_MAIN(tst_editing)

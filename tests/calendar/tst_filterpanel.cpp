@@ -11,8 +11,6 @@
 #include "tedit.h"
 #include "tmaskedit.h"
 #include "tnetconnection.h"
-#include "tpanel.h"
-#include "tspeedbutton.h"
 #include "tspinedit.h"
 
 #include <QAction>
@@ -485,79 +483,56 @@ void tst_filterpanel::typedYearRedatesEachCalendarPerKeystroke()
 
 void tst_filterpanel::laterRefusalLeavesTheYearViewAtRest_data()
 {
-    QTest::addColumn<QString>("branch");
-    QTest::addColumn<QString>("periodicity");
-    QTest::addColumn<QString>("year");
     QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("emptied");
     QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("refused");
 
     // The field left passes its own check and loads the year; the panel's exit then refuses.
-    QTest::newRow("periodicity empty, an older one in force") << "0001"
-                                                              << ""
-                                                              << "2026"
-                                                              << "medCdFilial"
-                                                              << "Periodicidade deve ser informada."
-                                                              << "medCdPeriodicidade";
-    QTest::newRow("branch empty") << ""
-                                  << "01"
-                                  << "2026"
-                                  << "medCdPeriodicidade"
-                                  << "Filial deve ser informada."
-                                  << "medCdFilial";
-    QTest::newRow("year empty") << "0001"
-                                << "01"
-                                << ""
-                                << "medCdPeriodicidade"
-                                << "Ano deve ser informado."
-                                << "speYear";
+    QTest::newRow("periodicity empty, an older one in force")
+        << "medCdFilial"
+        << "medCdPeriodicidade"
+        << "Periodicidade deve ser informada.";
+    QTest::newRow("branch empty") << "medCdPeriodicidade"
+                                  << "medCdFilial"
+                                  << "Filial deve ser informada.";
+    QTest::newRow("year empty") << "medCdPeriodicidade"
+                                << "speYear"
+                                << "Ano deve ser informado.";
 }
 
 void tst_filterpanel::laterRefusalLeavesTheYearViewAtRest()
 {
-    QFETCH(QString, branch);
-    QFETCH(QString, periodicity);
-    QFETCH(QString, year);
     QFETCH(QString, from);
+    QFETCH(QString, emptied);
     QFETCH(QString, message);
-    QFETCH(QString, refused);
-    m_env.fixture.database().exec(
-        QStringLiteral("INSERT INTO CALEPRODUCAO VALUES ('0001', '01', '2026-03-20')"));
+    m_env.fixture.database().exec("INSERT INTO CALEPRODUCAO VALUES ('0001', '01', '2026-03-20')");
     stCDPERIPRODU = QStringLiteral("01");
-    STIDDIANUTILP = QStringLiteral("S");
     m_env.dialogs.takeFocus = true;
     TfrmCaleProdu *screen = openScreen();
     QVERIFY(screen);
-    screen->medCdFilial->SetText(branch);
-    screen->medCdPeriodicidade->SetText(periodicity);
-    screen->speYear->SetText(year);
-    QWidget *field = focusWidgetOf(screen, from);
-    field->setFocus();
+    const auto fill = [screen](const QString &emptied) {
+        screen->medCdFilial->SetText(emptied == "medCdFilial" ? "" : "0001");
+        screen->medCdPeriodicidade->SetText(emptied == "medCdPeriodicidade" ? "" : "01");
+        screen->speYear->SetText(emptied == "speYear" ? "" : "2026");
+    };
+    fill(emptied);
+    focusWidgetOf(screen, from)->setFocus();
 
     click(screen->Calendar(3), 20);
     QCOMPARE(m_env.dialogs.texts(), QStringList{message});
-    QTRY_COMPARE(QApplication::focusWidget(), focusWidgetOf(screen, refused));
+    QTRY_COMPARE(QApplication::focusWidget(), focusWidgetOf(screen, emptied));
     QVERIFY(screen->SelectedCalendar() == nullptr);
-    QCOMPARE(inSelectDbc, 0);
-    QVERIFY(!screen->cdsCaleProdu->Active());
-    for (int month = 1; month <= 12; ++month) {
-        QCOMPARE(screen->Calendar(month)->Color(), clSilver);
-        QVERIFY(screen->Calendar(month)->DataField().isEmpty());
-        QVERIFY(!screen->Calendar(month)->ShowCurrentDay());
-    }
+    QVERIFY(!screen->cdsCaleProdu->Active() && !screen->Calendar(3)->ShowCurrentDay());
     for (QAction *item : {screen->mnuIncluir, screen->mnuExcluir, screen->mnuVerificar,
                           screen->mnuCalcAno, screen->mnuCalcMes})
         QVERIFY2(!item->isEnabled(), qPrintable(item->objectName()));
 
     // Corrected, the same click selects that month and its commands act on what the panel shows.
-    screen->medCdFilial->SetText(QStringLiteral("0001"));
-    screen->medCdPeriodicidade->SetText(QStringLiteral("01"));
-    screen->speYear->SetText(QStringLiteral("2026"));
+    fill(QString());
     click(screen->Calendar(3), 20);
     QCOMPARE(m_env.dialogs.messages.size(), 1);
     QCOMPARE(screen->SelectedCalendar(), screen->Calendar(3));
-    QVERIFY(screen->sbtExcluir->isEnabled());
-    QVERIFY(screen->mnuCalcAno->isEnabled());
+    QVERIFY(screen->mnuExcluir->isEnabled() && screen->mnuCalcAno->isEnabled());
 }
 
 QTEST_MAIN(tst_filterpanel)
