@@ -266,6 +266,7 @@ void TfrmCaleProdu::bindHandlers()
         calendar->OnChange = m_genericChange;
         calendar->OnEnter = [this](QObject *s) { GenericOnEnter(s); };
     }
+    bindEditingHandlers();
 }
 
 void TfrmCaleProdu::FormCreate(QObject *Sender)

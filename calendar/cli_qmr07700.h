@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QPointer>
 #include <QString>
+#include <QVariantList>
 
 #include <memory>
 
@@ -61,6 +62,29 @@ public:
     void BringYearViewLive();
     TDBCalendar *Calendar(int month) const;
     TLabel *MonthLabel(int month) const;
+
+    // Editing production days.
+    void sbtIncluirClick(QObject *Sender) override;
+    void sbtConfirmarClick(QObject *Sender) override;
+    void sbtCancelarClick(QObject *Sender) override;
+    void sbtVerificarClick(QObject *Sender) override;
+    void sbtExcluirClick(QObject *Sender) override;
+    void mnuDiaClick(QObject *Sender);
+    void mnuMesClick(QObject *Sender);
+    void mnuAnoClick(QObject *Sender);
+    void cdsCaleProduAfterOpen(QObject *Sender);
+    void cdsCaleProduBeforeInsert(QObject *Sender);
+    void cdsCaleProduNewRecord(QObject *Sender);
+    void cdsCaleProduAfterInsert(QObject *Sender);
+    void cdsCaleProduBeforePost(QObject *Sender);
+    void cdsCaleProduAfterPost(QObject *Sender);
+    // The date of the selected calendar; the zero date (30 December 1899) when none is selected.
+    QDate SelectedDate() const;
+
+    // Production calculation.
+    void CalculaProducao(QObject *Sender);
+    void mnuCalcMesClick(QObject *Sender);
+    void mnuCalcAnoClick(QObject *Sender);
 
     // Filter panel.
     void panRestIngeEnter(QObject *Sender);
@@ -135,6 +159,14 @@ private:
     void refreshCommands();
     void setupFilterPanel();
     void setupYearView();
+    void bindEditingHandlers();
+    void EnableCalendars();
+    // Asks the standard deletion question; false outside browse state or on any answer but Yes.
+    bool ConfirmDeletion();
+    // Runs a deletion on the server, then reloads the year and refreshes the commands.
+    void DeleteOnServer(const QString &method, const QVariantList &arguments);
+    // Puts the year view to rest after the panel refused to be left.
+    void RestAfterRefusal();
 
     std::unique_ptr<Ui::frmCaleProdu> ui;
     bool boPrimAtiv = true;

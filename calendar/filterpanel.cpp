@@ -10,6 +10,7 @@
 #include "tadoibquery.h"
 #include "tbtnpesquisa.h"
 #include "tclientdataset.h"
+#include "tdbcalendar.h"
 #include "tedit.h"
 #include "tlabel.h"
 #include "tmaskedit.h"
@@ -69,11 +70,27 @@ void TfrmCaleProdu::panRestIngeEnter(QObject *)
 
 void TfrmCaleProdu::panRestIngeExit(QObject *)
 {
-    Vd_CdFilial(true);
-    Vd_CdPeriodicidade(true);
-    Vd_Year();
-    GetCaleProdu();
+    try {
+        Vd_CdFilial(true);
+        Vd_CdPeriodicidade(true);
+        Vd_Year();
+        GetCaleProdu();
+    } catch (...) {
+        RestAfterRefusal();
+        throw;
+    }
     BringYearViewLive();
+}
+
+// The field's exit may already have loaded the year and, with a month calendar as the target of
+// the focus, selected that month and enabled the commands: none of that may outlive the refusal,
+// or the commands would act on a branch or periodicity the panel does not show.
+void TfrmCaleProdu::RestAfterRefusal()
+{
+    PutYearViewToRest();
+    inSelectDbc = 0;
+    for (int month = 1; month <= 12; ++month)
+        Calendar(month)->SetShowCurrentDay(false);
 }
 
 void TfrmCaleProdu::medCdFilialChange(QObject *)

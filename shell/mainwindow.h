@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
 
+class QAction;
 class QMdiArea;
 
 // The shell's main window: an MDI area for the screens and a menu that opens them.
@@ -14,6 +17,14 @@ public:
 
     QMdiArea *mdiArea() const { return m_mdiArea; }
 
+    // The menus of the active screen, as they stand in the menu bar now.
+    QList<QAction *> screenMenus() const;
+
 private:
+    // Puts the active screen's menus in the menu bar in place of those of the screen before.
+    void showScreenMenus();
+
     QMdiArea *m_mdiArea;
+    QAction *m_windowsMenu = nullptr;
+    QList<QPointer<QAction>> m_screenMenus;
 };

@@ -8,10 +8,13 @@
 #include "tdbcalendar.h"
 #include "tmaskedit.h"
 #include "tnetconnection.h"
+#include "tspinedit.h"
 
 #include <QApplication>
 #include <QMdiArea>
 #include <QTest>
+
+#include <algorithm>
 
 namespace calendartest {
 
@@ -48,6 +51,27 @@ inline void CloseScreens(testsupport::ScreenEnvironment &env)
 inline void ClickDay(TDBCalendar *calendar, int day)
 {
     QTest::mouseClick(calendar, Qt::LeftButton, {}, calendar->dayRect(day).center());
+}
+
+// Fills the panel with branch 0001, a periodicity and a year, then leaves it by clicking a day, the
+// way an operator brings the year view live; true when that day's month is then selected.
+inline bool GoLive(Cli_qmr07700::TfrmCaleProdu *screen, const QString &periodicity,
+                   const QDate &date)
+{
+    screen->medCdPeriodicidade->SetText(periodicity);
+    screen->speYear->SetText(QString::number(date.year()));
+    screen->medCdPeriodicidade->setFocus();
+    TDBCalendar *calendar = screen->Calendar(date.month());
+    ClickDay(calendar, date.day());
+    return screen->SelectedCalendar() == calendar && calendar->Date() == date;
+}
+
+// How many of the recorded calls went to a method.
+inline int CallsOf(const QList<QVariantList> &calls, const QString &method)
+{
+    return int(std::count_if(calls.cbegin(), calls.cend(), [&](const QVariantList &call) {
+        return call.value(0).toString() == method;
+    }));
 }
 
 } // namespace calendartest

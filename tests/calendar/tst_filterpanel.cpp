@@ -13,6 +13,7 @@
 #include "tnetconnection.h"
 #include "tspinedit.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -42,6 +43,8 @@ private slots:
     void yearIsFilteredAndCompleted_data();
     void yearIsFilteredAndCompleted();
     void typedYearRedatesEachCalendarPerKeystroke();
+    void laterRefusalLeavesTheYearViewAtRest_data();
+    void laterRefusalLeavesTheYearViewAtRest();
 
 private:
     TfrmCaleProdu *openScreen();
@@ -476,6 +479,60 @@ void tst_filterpanel::typedYearRedatesEachCalendarPerKeystroke()
         const int day = month == 5 ? 17 : month == 12 ? 31 : 1;
         QCOMPARE(screen->Calendar(month)->Date(), QDate(2031, month, day));
     }
+}
+
+void tst_filterpanel::laterRefusalLeavesTheYearViewAtRest_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("emptied");
+    QTest::addColumn<QString>("message");
+
+    // The field left passes its own check and loads the year; the panel's exit then refuses.
+    QTest::newRow("periodicity empty, an older one in force")
+        << "medCdFilial"
+        << "medCdPeriodicidade"
+        << "Periodicidade deve ser informada.";
+    QTest::newRow("branch empty") << "medCdPeriodicidade"
+                                  << "medCdFilial"
+                                  << "Filial deve ser informada.";
+    QTest::newRow("year empty") << "medCdPeriodicidade"
+                                << "speYear"
+                                << "Ano deve ser informado.";
+}
+
+void tst_filterpanel::laterRefusalLeavesTheYearViewAtRest()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, emptied);
+    QFETCH(QString, message);
+    m_env.fixture.database().exec("INSERT INTO CALEPRODUCAO VALUES ('0001', '01', '2026-03-20')");
+    stCDPERIPRODU = QStringLiteral("01");
+    m_env.dialogs.takeFocus = true;
+    TfrmCaleProdu *screen = openScreen();
+    QVERIFY(screen);
+    const auto fill = [screen](const QString &emptied) {
+        screen->medCdFilial->SetText(emptied == "medCdFilial" ? "" : "0001");
+        screen->medCdPeriodicidade->SetText(emptied == "medCdPeriodicidade" ? "" : "01");
+        screen->speYear->SetText(emptied == "speYear" ? "" : "2026");
+    };
+    fill(emptied);
+    focusWidgetOf(screen, from)->setFocus();
+
+    click(screen->Calendar(3), 20);
+    QCOMPARE(m_env.dialogs.texts(), QStringList{message});
+    QTRY_COMPARE(QApplication::focusWidget(), focusWidgetOf(screen, emptied));
+    QVERIFY(screen->SelectedCalendar() == nullptr);
+    QVERIFY(!screen->cdsCaleProdu->Active() && !screen->Calendar(3)->ShowCurrentDay());
+    for (QAction *item : {screen->mnuIncluir, screen->mnuExcluir, screen->mnuVerificar,
+                          screen->mnuCalcAno, screen->mnuCalcMes})
+        QVERIFY2(!item->isEnabled(), qPrintable(item->objectName()));
+
+    // Corrected, the same click selects that month and its commands act on what the panel shows.
+    fill(QString());
+    click(screen->Calendar(3), 20);
+    QCOMPARE(m_env.dialogs.messages.size(), 1);
+    QCOMPARE(screen->SelectedCalendar(), screen->Calendar(3));
+    QVERIFY(screen->mnuExcluir->isEnabled() && screen->mnuCalcAno->isEnabled());
 }
 
 QTEST_MAIN(tst_filterpanel)
