@@ -17,17 +17,14 @@ namespace json = boost::json;
 
 namespace {
 
-// Serialises straight into the answer, growing it as the serializer fills it.
-void appendJson(std::string &out, const json::value &value)
+// Serialises onto the end of the answer, a chunk at a time.
+template <typename Json> void appendJson(std::string &out, const Json &value)
 {
     json::serializer serializer;
     serializer.reset(&value);
-    while (!serializer.done()) {
-        const size_t used = out.size();
-        out.resize(std::max(out.capacity(), used + 256));
-        const json::string_view written = serializer.read(out.data() + used, out.size() - used);
-        out.resize(used + written.size());
-    }
+    char chunk[4096];
+    while (!serializer.done())
+        out.append(serializer.read(chunk, sizeof chunk));
 }
 
 // An id is echoed as it was sent; a whole number without a fraction or an exponent.
@@ -52,7 +49,7 @@ RpcAnswer reply(const json::value &id, std::string method, const Outcome &outcom
     if (!outcome.ok()) {
         body.reserve(outcome.message.size() + 96);
         body += "{\"error\":{\"code\":" + std::to_string(outcome.code) + ",\"message\":";
-        appendJson(body, json::string(outcome.message));
+        appendJson(body, json::value(json::string_view(outcome.message)));
         body += "},\"id\":";
         appendId(body, id);
         body += ",\"jsonrpc\":\"2.0\"}";
@@ -65,14 +62,10 @@ RpcAnswer reply(const json::value &id, std::string method, const Outcome &outcom
     appendId(body, id);
     body += ",\"jsonrpc\":\"2.0\",\"result\":";
     if (outcome.fields) {
-        body += "{\"fields\":" + outcome.fields->json() + ",\"rows\":";
-        json::serializer serializer;
-        serializer.reset(&outcome.rows);
-        while (!serializer.done()) {
-            const size_t used = body.size();
-            body.resize(std::max(body.capacity(), used + 256));
-            body.resize(used + serializer.read(body.data() + used, body.size() - used).size());
-        }
+        body += "{\"fields\":";
+        body += outcome.fields->json();
+        body += ",\"rows\":";
+        appendJson(body, outcome.rows);
         body += '}';
     } else {
         body += "{}";
