@@ -1,13 +1,74 @@
 #include "logging.h"
 
+#include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 
 namespace caleserver {
 
 namespace {
 
 constexpr size_t maxLine = 2000;
+constexpr size_t flushAt = 16 * 1024;
+
+// Lines are gathered and written by a thread of their own, a few at a time: a write to stderr on
+// every call costs the serving threads a system call each. What is pending is written at exit.
+class LogWriter
+{
+public:
+    ~LogWriter()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_one();
+        if (m_thread.joinable())
+            m_thread.join();
+        write(m_pending);
+    }
+
+    void add(const std::string &line)
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { run(); });
+        m_pending += line;
+        if (m_pending.size() >= flushAt)
+            m_wake.notify_one();
+    }
+
+private:
+    static void write(const std::string &text)
+    {
+        if (!text.empty()) {
+            std::fwrite(text.data(), 1, text.size(), stderr);
+            std::fflush(stderr);
+        }
+    }
+
+    void run()
+    {
+        std::string batch;
+        std::unique_lock lock(m_mutex);
+        while (!m_stopping) {
+            m_wake.wait_for(lock, std::chrono::milliseconds(20),
+                            [this] { return m_stopping || m_pending.size() >= flushAt; });
+            batch.swap(m_pending);
+            lock.unlock();
+            write(batch);
+            batch.clear();
+            lock.lock();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::string m_pending;
+    std::thread m_thread;
+    bool m_stopping = false;
+};
 
 } // namespace
 
@@ -39,10 +100,8 @@ std::string printable(std::string_view text, size_t limit)
 
 void logLine(std::string_view text)
 {
-    static std::mutex mutex;
-    const std::string line = "caleprodu.server: " + printable(text, maxLine) + '\n';
-    std::lock_guard lock(mutex);
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    static LogWriter writer;
+    writer.add("caleprodu.server: " + printable(text, maxLine) + '\n');
 }
 
 } // namespace caleserver

@@ -74,6 +74,17 @@ RpcAnswer reply(const json::value &id, std::string method, const Outcome &outcom
     return {std::move(body), std::move(method), 0};
 }
 
+// The method name for the log line: at most a short prefix, cut at a character boundary; the log
+// escapes what it holds.
+std::string logName(std::string_view name)
+{
+    size_t size = std::min<size_t>(name.size(), 64);
+    while (size < name.size() && size > 0 &&
+           (static_cast<unsigned char>(name[size]) & 0xC0) == 0x80)
+        --size;
+    return std::string(name.substr(0, size));
+}
+
 RpcAnswer badRequest(const json::value &id, std::string message)
 {
     return reply(id, "-", Outcome::failure(ErrorCode::InvalidRequest, std::move(message)));
@@ -116,12 +127,12 @@ RpcAnswer answerRpc(std::string_view body, const std::function<Storage *(std::st
     const std::string_view name = method->get_string();
     const json::value *params = object->if_contains("params");
     if (params && !params->is_array())
-        return reply(*id, printable(name, 64),
+        return reply(*id, logName(name),
                      Outcome::failure(ErrorCode::InvalidParams,
                                       "Parâmetros inválidos para " + excerpt(name) +
                                           ": envie-os em uma lista, na ordem do método."));
     static const json::array none;
-    return reply(*id, printable(name, 64),
+    return reply(*id, logName(name),
                  callMethod(storage, name, params ? params->get_array() : none, &arena));
 }
 

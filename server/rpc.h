@@ -12,7 +12,7 @@ class Storage;
 struct RpcAnswer
 {
     std::string body;
-    std::string method; // as the log shows it: control characters escaped, bounded
+    std::string method; // a bounded prefix of the name, as sent: log it through logLine()
     int code = 0;
 };
 

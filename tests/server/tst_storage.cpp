@@ -6,6 +6,7 @@
 
 #ifndef Q_MOC_RUN
 #include <date.h>
+#include <logging.h>
 #include <rpc.h>
 #endif
 
@@ -169,6 +170,31 @@ private slots:
             "GetInsDel", {"0005", "01", "", "T", "2031-01-01", "2031-12-31"});
         QVERIFY2(!copy.isError(), qPrintable(copy.describe()));
         QCOMPARE(estimate(), db.value("SELECT COUNT(*) FROM CALEPRODUCAO").toDouble());
+    }
+
+    void printableText_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QByteArray>("shown");
+        QTest::newRow("plain") << QByteArray("GetCaleProdu") << 64 << QByteArray("GetCaleProdu");
+        QTest::newRow("forged line")
+            << QByteArray("a\nb\r\x1b") << 64 << QByteArray("a\\x0ab\\x0d\\x1b");
+        QTest::newRow("backslash kept apart")
+            << QByteArray("a\\x0a") << 64 << QByteArray("a\\\\x0a");
+        QTest::newRow("cut") << QByteArray("abcdef") << 3 << QByteArray("abc…");
+        QTest::newRow("cut before a whole character")
+            << QByteArray("ab\xc3\xa7\xc3\xa3") << 3 << QByteArray("ab\xc3\xa7…");
+    }
+
+    void printableText()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, limit);
+        QFETCH(QByteArray, shown);
+        QCOMPARE(
+            QByteArray::fromStdString(caleserver::printable(text.toStdString(), size_t(limit))),
+            shown);
     }
 
     void days_data()
