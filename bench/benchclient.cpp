@@ -146,15 +146,15 @@ int main(int argc, char *argv[])
     const QString url =
         QStringLiteral("sqlite:") + QDir(parser.value(workOption)).absoluteFilePath("client.db");
     QString error;
-    if (!caleserver::initDatabase(url, &error) || !caleserver::seedDemo(url, &error))
-        return fail(error);
+    std::string serverError;
     caleserver::ServerOptions options;
-    options.databaseUrl = url;
+    options.databaseUrl = url.toStdString();
     options.port = 0;
     options.threads = 2;
     caleserver::Server server(options);
-    if (!server.start(&error))
-        return fail(error);
+    if (!caleserver::initDatabase(options.databaseUrl, &serverError) ||
+        !caleserver::seedDemo(options.databaseUrl, &serverError) || !server.start(&serverError))
+        return fail(QString::fromStdString(serverError));
 
     DefaultOperatorContext &context = ShellOperatorContext();
     context.SetBranch(QStringLiteral("0001"));

@@ -7,20 +7,19 @@
 #include "methods.h"
 #include "storage.h"
 
-#include <QCoreApplication>
-#include <QDate>
-#include <QJsonArray>
-#include <QSqlQuery>
+#include <boost/json/array.hpp>
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 using namespace caleserver;
 
 namespace {
 
-int fail(const QString &message)
+int fail(const std::string &message)
 {
-    std::fprintf(stderr, "bench-data: %s\n", qPrintable(message));
+    std::fprintf(stderr, "bench-data: %s\n", message.c_str());
     return 1;
 }
 
@@ -28,88 +27,85 @@ int fail(const QString &message)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 4)
-        return fail(QStringLiteral("usage: bench-data URL BRANCHES YEAR"));
-    const QString url = args.at(1);
-    const int branches = args.at(2).toInt();
-    const int year = args.at(3).toInt();
+    if (argc != 4)
+        return fail("usage: bench-data URL BRANCHES YEAR");
+    const std::string url = argv[1];
+    const int branches = std::atoi(argv[2]);
+    const int year = std::atoi(argv[3]);
     if (branches < 2 || branches > 9999 || year < 1 || year > 9999)
-        return fail(QStringLiteral("BRANCHES must be 2..9999 and YEAR 1..9999"));
+        return fail("BRANCHES must be 2..9999 and YEAR 1..9999");
 
-    QString error;
+    std::string error;
     if (!initDatabase(url, &error))
         return fail(error);
     std::unique_ptr<Storage> storage = Storage::create(url, &error);
     if (!storage)
         return fail(error);
 
-    const QString first = QDate(year, 1, 1).toString(Qt::ISODate);
-    const QString last = QDate(year, 12, 31).toString(Qt::ISODate);
+    const std::string first = Date(year, 1, 1).iso();
+    const std::string last = Date(year, 12, 31).iso();
     Outcome outcome = storage->transaction(Storage::Mode::Write, [&]() {
         storage->markBulk();
-        const QStringList wipe{"DELETE FROM CALEPRODUCAO", "DELETE FROM DIASPRODUCAO",
-                               "DELETE FROM FERIADO", "DELETE FROM PERIPRODUCAO",
-                               "DELETE FROM FILIAL"};
-        for (const QString &sql : wipe)
+        for (const char *sql :
+             {"DELETE FROM CALEPRODUCAO", "DELETE FROM DIASPRODUCAO", "DELETE FROM FERIADO",
+              "DELETE FROM PERIPRODUCAO", "DELETE FROM FILIAL"})
             if (!storage->execDirect(sql))
                 return storage->storageFailure();
-        if (!storage->exec(QStringLiteral("INSERT INTO PERIPRODUCAO (CDPERIPRODU, NMPERIPRODU, "
-                                          "IDDIANUTILP, IDTIPODIAP) VALUES ('01', 'Semanal', "
-                                          "'S', 'S')")))
+        if (!storage->exec(std::string("INSERT INTO PERIPRODUCAO (CDPERIPRODU, NMPERIPRODU, "
+                                       "IDDIANUTILP, IDTIPODIAP) VALUES ('01', 'Semanal', "
+                                       "'S', 'S')")))
             return storage->storageFailure();
         for (int weekday = 2; weekday <= 6; ++weekday)
-            if (!storage->exec(QStringLiteral("INSERT INTO DIASPRODUCAO (CDPERIPRODU, NRDIAPRODU) "
-                                              "VALUES ('01', ?)"),
+            if (!storage->exec(std::string("INSERT INTO DIASPRODUCAO (CDPERIPRODU, NRDIAPRODU) "
+                                           "VALUES ('01', ?)"),
                                {weekday}))
                 return storage->storageFailure();
         for (const Holiday &holiday : nationalHolidays(year))
-            if (!storage->exec(QStringLiteral("INSERT INTO FERIADO (CDFILIAL, DTFERICOMP, "
-                                              "NMFERIADO) VALUES (NULL, ?, ?)"),
-                               {holiday.date.toString(Qt::ISODate), holiday.name}))
+            if (!storage->exec(std::string("INSERT INTO FERIADO (CDFILIAL, DTFERICOMP, "
+                                           "NMFERIADO) VALUES (NULL, ?, ?)"),
+                               {holiday.date.iso(), holiday.name}))
                 return storage->storageFailure();
         // Branch codes 0001 ... N from a counting series.
         if (!storage->exec(
-                QStringLiteral("WITH RECURSIVE N(I) AS (SELECT 1 UNION ALL SELECT I + 1 FROM N "
-                               "WHERE I < ?) INSERT INTO FILIAL (CDFILIAL, NMFILIAL) SELECT "
-                               "CAST(SUBSTR(CAST(10000 + I AS VARCHAR(5)), 2, 4) AS CHAR(4)), "
-                               "'Filial ' || CAST(I AS VARCHAR(5)) FROM N"),
+                std::string("WITH RECURSIVE N(I) AS (SELECT 1 UNION ALL SELECT I + 1 FROM N "
+                            "WHERE I < ?) INSERT INTO FILIAL (CDFILIAL, NMFILIAL) SELECT "
+                            "CAST(SUBSTR(CAST(10000 + I AS VARCHAR(5)), 2, 4) AS CHAR(4)), "
+                            "'Filial ' || CAST(I AS VARCHAR(5)) FROM N"),
                 {branches}))
             return storage->storageFailure();
-        return Outcome::success({});
+        return Outcome::success();
     });
     if (!outcome.ok())
         return fail(outcome.message);
 
     // The first branch's year through the server's own calculation, then copied to the others.
-    outcome = callMethod(*storage, QStringLiteral("CalculaProducao"),
-                         {QStringLiteral("0001"), QStringLiteral("01"), first, 12, first});
+    outcome =
+        callMethod(*storage, "CalculaProducao", boost::json::array{"0001", "01", first, 12, first});
     if (!outcome.ok())
         return fail(outcome.message);
     outcome = storage->transaction(Storage::Mode::Write, [&]() {
         storage->markBulk();
-        if (!storage->exec(QStringLiteral("INSERT INTO CALEPRODUCAO (CDFILIAL, CDPERIPRODU, "
-                                          "DTPRODUCAO) SELECT F.CDFILIAL, C.CDPERIPRODU, "
-                                          "C.DTPRODUCAO FROM CALEPRODUCAO C CROSS JOIN FILIAL F "
-                                          "WHERE C.CDFILIAL = '0001' AND F.CDFILIAL <> '0001'")))
+        if (!storage->exec(std::string("INSERT INTO CALEPRODUCAO (CDFILIAL, CDPERIPRODU, "
+                                       "DTPRODUCAO) SELECT F.CDFILIAL, C.CDPERIPRODU, "
+                                       "C.DTPRODUCAO FROM CALEPRODUCAO C CROSS JOIN FILIAL F "
+                                       "WHERE C.CDFILIAL = '0001' AND F.CDFILIAL <> '0001'")))
             return storage->storageFailure();
-        return Outcome::success({});
+        return Outcome::success();
     });
     if (!outcome.ok())
         return fail(outcome.message);
 
     int days = 0;
     outcome = storage->transaction(Storage::Mode::Read, [&]() {
-        QSqlQuery *query = storage->exec(
-            QStringLiteral("SELECT COUNT(*) FROM CALEPRODUCAO WHERE CDFILIAL = '0001' AND "
-                           "DTPRODUCAO BETWEEN ? AND ?"),
+        Rows *query = storage->exec(
+            std::string("SELECT COUNT(*) FROM CALEPRODUCAO WHERE CDFILIAL = '0001' AND "
+                        "DTPRODUCAO BETWEEN ? AND ?"),
             {first, last});
         if (!query)
             return storage->storageFailure();
         if (query->next())
-            days = query->value(0).toInt();
-        return Outcome::success({});
+            days = std::atoi(std::string(query->text(0)).c_str());
+        return Outcome::success();
     });
     if (!outcome.ok())
         return fail(outcome.message);

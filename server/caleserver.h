@@ -1,20 +1,20 @@
 #pragma once
 
-#include <QString>
-
 #include <memory>
+#include <string>
 
 namespace caleserver {
 
 /// How a server instance listens and which database it serves.
 struct ServerOptions
 {
-    QString databaseUrl; // "sqlite:/path/file.db" or "postgresql://user@host:port/db"; empty =
-                         // defaultDatabaseUrl()
-    QString listenHost = QStringLiteral("127.0.0.1");
-    int port = 8211; // 0 = pick a free port
-    QString token;   // empty = no auth (refused on a non-loopback host)
+    std::string databaseUrl; // "sqlite:/path/file.db" or "postgresql://user@host:port/db"; empty
+                             // = defaultDatabaseUrl()
+    std::string listenHost = "127.0.0.1";
+    int port = 8211;   // 0 = pick a free port
+    std::string token; // empty = no auth (refused on a non-loopback host)
     int threads = 8;
+    int statementTimeoutMs = 30000; // longest wait of one PostgreSQL statement
 };
 
 /// The calendar application server: JSON-RPC over HTTP on its own thread; stop() and the destructor
@@ -29,7 +29,7 @@ public:
 
     /// Binds and returns once the server accepts connections; false with a Portuguese reason
     /// otherwise.
-    bool start(QString *error);
+    bool start(std::string *error);
     /// The bound port (valid after a successful start()).
     int port() const;
     /// Stops accepting, finishes the calls in progress and joins every thread.
@@ -41,10 +41,10 @@ private:
 };
 
 /// sqlite:$XDG_DATA_HOME/caleprodu/caleprodu.db (else ~/.local/share/...), creating the folder.
-QString defaultDatabaseUrl();
+std::string defaultDatabaseUrl();
 /// Creates the schema if absent; safe to run again and from several processes at once.
-bool initDatabase(const QString &url, QString *error);
+bool initDatabase(const std::string &url, std::string *error);
 /// Fills the demo data; rows that exist are kept, so it is safe to run again.
-bool seedDemo(const QString &url, QString *error);
+bool seedDemo(const std::string &url, std::string *error);
 
 } // namespace caleserver

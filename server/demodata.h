@@ -1,20 +1,21 @@
 #pragma once
 
-#include <QDate>
-#include <QList>
-#include <QString>
+#include "date.h"
+
+#include <string>
+#include <vector>
 
 namespace caleserver {
 
 struct Holiday
 {
-    QDate date;
-    QString name;
+    Date date;
+    std::string name;
 };
 
 /// Easter Sunday of a Gregorian year.
-QDate easterSunday(int year);
+Date easterSunday(int year);
 /// Brazil's national holidays of a year: the fixed dates and Good Friday.
-QList<Holiday> nationalHolidays(int year);
+std::vector<Holiday> nationalHolidays(int year);
 
 } // namespace caleserver

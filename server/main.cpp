@@ -1,18 +1,88 @@
 #include "caleserver.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
-
+#include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <map>
+#include <optional>
 #include <pthread.h>
+#include <string>
+#include <string_view>
 
 namespace {
 
-int fail(const QString &message)
+int fail(const std::string &message)
 {
-    std::fprintf(stderr, "caleprodu-server: %s\n", qPrintable(message));
+    std::fprintf(stderr, "caleprodu-server: %s\n", message.c_str());
     return 1;
+}
+
+const char *const usage =
+    "Uso: caleprodu-server [opções]\n"
+    "Servidor de aplicação do calendário de produção.\n\n"
+    "Opções:\n"
+    "  -h, --help               Mostra esta ajuda.\n"
+    "  --listen <ADDR:PORT>     Endereço e porta (padrão 127.0.0.1:8211).\n"
+    "  --database <URL>         sqlite:CAMINHO ou postgresql://usuário@máquina:porta/banco.\n"
+    "  --token <TOKEN>          Exige Authorization: Bearer TOKEN em cada chamada.\n"
+    "  --init-db                Cria o esquema do banco.\n"
+    "  --seed-demo              Preenche os dados de demonstração.\n"
+    "  --threads <N>            Threads de atendimento (padrão 8).\n";
+
+// The command line: options with a value (--name VALUE or --name=VALUE) and flags.
+struct CommandLine
+{
+    std::map<std::string, std::string> values;
+    bool initDb = false;
+    bool seedDemo = false;
+    bool help = false;
+
+    std::optional<std::string> value(const std::string &name) const
+    {
+        const auto found = values.find(name);
+        return found == values.end() ? std::nullopt : std::optional(found->second);
+    }
+};
+
+bool parse(int argc, char *argv[], CommandLine *line, std::string *error)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            line->help = true;
+            continue;
+        }
+        if (arg == "--init-db" || arg == "--seed-demo") {
+            (arg == "--init-db" ? line->initDb : line->seedDemo) = true;
+            continue;
+        }
+        std::string name(arg);
+        std::optional<std::string> value;
+        if (const size_t equals = arg.find('='); equals != std::string_view::npos) {
+            name = std::string(arg.substr(0, equals));
+            value = std::string(arg.substr(equals + 1));
+        }
+        if (name != "--listen" && name != "--database" && name != "--token" &&
+            name != "--threads") {
+            *error = "opção desconhecida: " + std::string(arg) + " (veja --help).";
+            return false;
+        }
+        if (!value) {
+            if (i + 1 >= argc) {
+                *error = "falta o valor de " + name + ".";
+                return false;
+            }
+            value = argv[++i];
+        }
+        line->values[name.substr(2)] = *value;
+    }
+    return true;
+}
+
+bool toInt(std::string_view text, int *value)
+{
+    const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), *value);
+    return problem == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
 } // namespace
@@ -26,60 +96,38 @@ int main(int argc, char *argv[])
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("caleprodu-server"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Servidor de aplicação do calendário de produção."));
-    parser.addHelpOption();
-    const QCommandLineOption listen(QStringLiteral("listen"),
-                                    QStringLiteral("Endereço e porta (padrão 127.0.0.1:8211)."),
-                                    QStringLiteral("ADDR:PORT"), QStringLiteral("127.0.0.1:8211"));
-    const QCommandLineOption database(
-        QStringLiteral("database"),
-        QStringLiteral("sqlite:CAMINHO ou postgresql://usuário@máquina:porta/banco."),
-        QStringLiteral("URL"));
-    const QCommandLineOption token(
-        QStringLiteral("token"),
-        QStringLiteral("Exige Authorization: Bearer TOKEN em cada chamada."),
-        QStringLiteral("TOKEN"));
-    const QCommandLineOption initDb(QStringLiteral("init-db"),
-                                    QStringLiteral("Cria o esquema do banco."));
-    const QCommandLineOption seed(QStringLiteral("seed-demo"),
-                                  QStringLiteral("Preenche os dados de demonstração."));
-    const QCommandLineOption threads(QStringLiteral("threads"),
-                                     QStringLiteral("Threads de atendimento (padrão 8)."),
-                                     QStringLiteral("N"), QStringLiteral("8"));
-    parser.addOptions({listen, database, token, initDb, seed, threads});
-    parser.process(app);
+    CommandLine line;
+    std::string error;
+    if (!parse(argc, argv, &line, &error))
+        return fail(error);
+    if (line.help) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
 
     caleserver::ServerOptions options;
-    options.databaseUrl =
-        parser.isSet(database) ? parser.value(database) : caleserver::defaultDatabaseUrl();
-    options.token = parser.value(token);
+    options.databaseUrl = line.value("database").value_or(caleserver::defaultDatabaseUrl());
+    options.token = line.value("token").value_or("");
 
-    const QString address = parser.value(listen);
-    const qsizetype colon = address.lastIndexOf(QLatin1Char(':'));
-    bool portOk = false;
-    options.port = colon > 0 ? address.mid(colon + 1).toInt(&portOk) : 0;
-    if (!portOk || options.port < 0 || options.port > 65535)
-        return fail(QStringLiteral("--listen inválido: \"%1\"; use ENDEREÇO:PORTA.").arg(address));
-    options.listenHost = address.left(colon);
-    if (options.listenHost.startsWith(QLatin1Char('[')) &&
-        options.listenHost.endsWith(QLatin1Char(']')))
-        options.listenHost = options.listenHost.mid(1, options.listenHost.size() - 2);
+    const std::string address = line.value("listen").value_or("127.0.0.1:8211");
+    const size_t colon = address.rfind(':');
+    int port = -1;
+    if (colon == std::string::npos || colon == 0 ||
+        !toInt(std::string_view(address).substr(colon + 1), &port) || port < 0 || port > 65535)
+        return fail("--listen inválido: \"" + address + "\"; use ENDEREÇO:PORTA.");
+    options.port = port;
+    options.listenHost = address.substr(0, colon);
+    if (options.listenHost.size() > 1 && options.listenHost.front() == '[' &&
+        options.listenHost.back() == ']')
+        options.listenHost = options.listenHost.substr(1, options.listenHost.size() - 2);
 
-    bool threadsOk = false;
-    options.threads = parser.value(threads).toInt(&threadsOk);
-    if (!threadsOk || options.threads < 1 || options.threads > 1024)
-        return fail(QStringLiteral("--threads inválido: \"%1\"; use um número de 1 a 1024.")
-                        .arg(parser.value(threads)));
+    const std::string threads = line.value("threads").value_or("8");
+    if (!toInt(threads, &options.threads) || options.threads < 1 || options.threads > 1024)
+        return fail("--threads inválido: \"" + threads + "\"; use um número de 1 a 1024.");
 
-    QString error;
-    if (parser.isSet(initDb) && !caleserver::initDatabase(options.databaseUrl, &error))
+    if (line.initDb && !caleserver::initDatabase(options.databaseUrl, &error))
         return fail(error);
-    if (parser.isSet(seed) && !caleserver::seedDemo(options.databaseUrl, &error))
+    if (line.seedDemo && !caleserver::seedDemo(options.databaseUrl, &error))
         return fail(error);
 
     caleserver::Server server(options);

@@ -1,292 +1,334 @@
 #include "methods.h"
 
-#include <QDate>
-#include <QHash>
-#include <QJsonObject>
-#include <QRegularExpression>
-#include <QSet>
-#include <QSqlQuery>
+#include "date.h"
+#include "logging.h"
+
+#include <boost/json/string.hpp>
+#include <boost/json/value.hpp>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <set>
 #include <tuple>
 
 namespace caleserver {
 
-namespace {
+namespace json = boost::json;
 
-struct Field
+Fields::Fields(std::initializer_list<Field> list)
+    : m_list(list)
 {
-    const char *name;
-    const char *type;
-    int size = 0;
-};
-
-// A packet's columns, with their JSON description built once: most calls answer a handful of
-// rows, and describing the columns again cost more than reading them.
-class Fields
-{
-public:
-    Fields(std::initializer_list<Field> list)
-        : m_list(list)
-    {
-        for (const Field &field : m_list) {
-            QJsonObject object{{QStringLiteral("name"), QLatin1String(field.name)},
-                               {QStringLiteral("type"), QLatin1String(field.type)}};
-            if (field.size > 0)
-                object.insert(QStringLiteral("size"), field.size);
-            m_json.append(object);
-        }
+    m_json = "[";
+    for (const Field &field : m_list) {
+        if (m_json.size() > 1)
+            m_json += ',';
+        m_json += std::string("{\"name\":\"") + field.name + '"';
+        if (field.size > 0)
+            m_json += ",\"size\":" + std::to_string(field.size);
+        m_json += std::string(",\"type\":\"") + field.type + "\"}";
     }
+    m_json += ']';
+}
 
-    qsizetype size() const { return m_list.size(); }
-    const Field &operator[](qsizetype i) const { return m_list[i]; }
-    const QJsonArray &json() const { return m_json; }
+std::string excerpt(std::string_view text)
+{
+    // Enough to recognise what was sent, never enough to flood a message or a log.
+    return printable(text, 40);
+}
 
-private:
-    QList<Field> m_list;
-    QJsonArray m_json;
-};
+namespace {
 
 const Fields calendarFields{
     {"CDFILIAL", "string", 4}, {"CDPERIPRODU", "string", 2}, {"DTPRODUCAO", "date"}};
 const Fields branchFields{{"CDFILIAL", "string", 4}};
 const Fields noFields{};
 
-QJsonObject packet(const Fields &fields, QJsonArray rows = {})
+// One call: where its storage comes from and where its rows are built.
+struct Call
 {
-    return {{QStringLiteral("fields"), fields.json()}, {QStringLiteral("rows"), rows}};
+    const StorageSource &storage;
+    json::storage_ptr arena;
+};
+
+Outcome unavailable(const std::string &why)
+{
+    return Outcome::failure(ErrorCode::StorageFailure, "Banco de dados indisponível: " + why);
+}
+
+// Asks for the storage only now that the call is known to be well formed.
+Outcome inTransaction(const Call &call, Storage::Mode mode,
+                      const std::function<Outcome(Storage &)> &body)
+{
+    std::string why;
+    Storage *storage = call.storage(&why);
+    if (!storage)
+        return unavailable(why);
+    return storage->transaction(mode, [&]() { return body(*storage); });
+}
+
+json::value number(std::string_view text)
+{
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    // Counts are whole numbers, written without a fraction or an exponent.
+    if (std::abs(value) < 9e15 && value == std::floor(value))
+        return json::value(static_cast<int64_t>(value));
+    return json::value(value);
 }
 
 // Runs one read and answers its rows as a packet, each column converted by its field's type.
 // The first leading.size() columns are not read but given: values the WHERE clause fixes, which
 // the database would otherwise convert again on every row.
-Outcome readPacket(Storage &storage, const Fields &fields, const QString &sql,
-                   const QVariantList &binds, const QJsonArray &leading = {})
+Outcome readPacket(const Call &call, const Fields &fields, const std::string &sql,
+                   const std::vector<Param> &binds, const std::vector<std::string> &leading = {})
 {
-    return storage.transaction(Storage::Mode::Read, [&]() {
-        QSqlQuery *query = storage.exec(sql, binds);
+    return inTransaction(call, Storage::Mode::Read, [&](Storage &storage) {
+        Rows *query = storage.exec(sql, Params(binds));
         if (!query)
             return storage.storageFailure();
-        QJsonArray rows;
+        json::array rows(call.arena);
         while (query->next()) {
-            QJsonArray row = leading;
-            for (qsizetype column = leading.size(); column < fields.size(); ++column) {
-                const QVariant value = query->value(int(column - leading.size()));
-                if (qstrcmp(fields[column].type, "date") == 0)
-                    row.append(Storage::isoDate(value));
-                else if (qstrcmp(fields[column].type, "float") == 0)
-                    row.append(value.toDouble());
+            json::array &row = rows.emplace_back(json::array(call.arena)).get_array();
+            row.reserve(fields.size());
+            for (const std::string &value : leading)
+                row.emplace_back(json::string_view(value));
+            for (size_t column = leading.size(); column < fields.size(); ++column) {
+                const std::string_view value = query->text(int(column - leading.size()));
+                const std::string_view type = fields[column].type;
+                if (type == "date")
+                    row.emplace_back(json::string_view(value.substr(0, 10)));
+                else if (type == "float")
+                    row.push_back(number(value));
                 else
-                    row.append(value.toString());
+                    row.emplace_back(json::string_view(value));
             }
-            rows.append(row);
         }
-        return Outcome::success(packet(fields, rows));
+        if (query->failed())
+            return storage.storageFailure();
+        return Outcome::packet(fields, std::move(rows));
     });
+}
+
+Outcome empty(const Fields &fields)
+{
+    return Outcome::packet(fields, {});
 }
 
 Outcome ignored()
 {
-    return Outcome::success(packet(noFields));
+    return empty(noFields);
 }
 
-Outcome refused(const QString &message)
+Outcome refused(std::string message)
 {
-    return Outcome::failure(ErrorCode::Refused, message);
+    return Outcome::failure(ErrorCode::Refused, std::move(message));
 }
 
-Outcome invalid(const QString &message)
+Outcome invalid(std::string message)
 {
-    return Outcome::failure(ErrorCode::InvalidParams, message);
+    return Outcome::failure(ErrorCode::InvalidParams, std::move(message));
 }
 
-QString iso(QDate date)
+bool isDigit(char c)
 {
-    return Storage::isoText(date);
+    return c >= '0' && c <= '9';
 }
 
-QString shown(QDate date)
+bool isBlank(char c)
 {
-    return date.toString(QStringLiteral("dd/MM/yyyy"));
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-QDate monthStart(QDate date)
+std::string_view trimmed(std::string_view text)
 {
-    return QDate(date.year(), date.month(), 1);
-}
-
-QDate monthEnd(QDate date)
-{
-    return QDate(date.year(), date.month(), date.daysInMonth());
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
 }
 
 // A code as typed: completed with leading zeros, "" when empty; false when it cannot be a code.
-bool normaliseCode(const QString &text, int width, QString *code)
+bool normaliseCode(std::string_view text, size_t width, std::string *code)
 {
-    if (text.size() > width ||
-        !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+    if (text.size() > width || !std::all_of(text.begin(), text.end(), isDigit))
         return false;
-    *code = text.isEmpty() ? text : text.rightJustified(width, QLatin1Char('0'));
+    *code =
+        text.empty() ? std::string() : std::string(width - text.size(), '0') + std::string(text);
     return true;
 }
 
 // A year text: false when it is no integer; *year is 0 when the integer lies outside 1 ... 9999.
-bool parseYear(const QString &text, int *year)
+bool parseYear(std::string_view text, int *year)
 {
-    static const QRegularExpression integer(QStringLiteral("^\\s*([+-]?)([0-9]+)\\s*$"));
-    const QRegularExpressionMatch match = integer.match(text);
-    if (!match.hasMatch())
+    text = trimmed(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty() || !std::all_of(text.begin(), text.end(), isDigit))
         return false;
-    const QString digits = match.captured(2);
-    const int value = digits.size() > 6 ? 0 : digits.toInt();
-    *year = (match.captured(1) == QLatin1String("-") || value > 9999) ? 0 : value;
+    int value = 0;
+    if (text.size() <= 6)
+        std::from_chars(text.data(), text.data() + text.size(), value);
+    *year = (negative || text.size() > 6 || value > 9999) ? 0 : value;
     return true;
 }
 
-const char *codeLabel(int width)
+const char *codeLabel(size_t width)
 {
     return width == 4 ? "filial" : "periodicidade";
+}
+
+std::string joined(const std::vector<std::string> &parts, const char *separator)
+{
+    std::string out;
+    for (const std::string &part : parts) {
+        if (!out.empty())
+            out += separator;
+        out += part;
+    }
+    return out;
 }
 
 // Reads positional parameters; the first problem found is the call's answer.
 class Args
 {
 public:
-    Args(const char *method, const QJsonArray &params, QStringList names)
-        : m_method(QLatin1String(method))
+    Args(const char *method, const json::array &params, std::vector<std::string> names)
+        : m_method(method)
         , m_params(params)
         , m_names(std::move(names))
     {
         if (params.size() != m_names.size())
-            fail(QStringLiteral("O método %1 espera %2 parâmetro(s) (%3) e recebeu %4.")
-                     .arg(m_method)
-                     .arg(m_names.size())
-                     .arg(m_names.join(QLatin1String(", ")))
-                     .arg(params.size()));
+            fail("O método " + m_method + " espera " + std::to_string(m_names.size()) +
+                 " parâmetro(s) (" + joined(m_names, ", ") + ") e recebeu " +
+                 std::to_string(params.size()) + ".");
     }
 
-    bool failed() const { return !m_error.isEmpty(); }
+    bool failed() const { return !m_error.empty(); }
     Outcome error() const { return invalid(m_error); }
+    const std::string &message() const { return m_error; }
 
-    QString text(int i)
+    std::string_view text(size_t i)
     {
         if (failed())
             return {};
-        const QJsonValue value = m_params.at(i);
-        if (!value.isString()) {
-            fail(QStringLiteral("O parâmetro %1 (%2) de %3 deve ser um texto.")
-                     .arg(i + 1)
-                     .arg(m_names.at(i), m_method));
+        const json::string *value = m_params.at(i).if_string();
+        if (!value) {
+            fail("O parâmetro " + std::to_string(i + 1) + " (" + m_names.at(i) + ") de " +
+                 m_method + " deve ser um texto.");
             return {};
         }
-        return value.toString();
+        return *value;
     }
 
-    QString code(int i, int width)
+    std::string code(size_t i, size_t width)
     {
-        const QString raw = text(i);
-        QString code;
+        const std::string_view raw = text(i);
+        std::string code;
         if (!failed() && !normaliseCode(raw, width, &code))
-            fail(QStringLiteral("Código de %1 inválido: \"%2\". Use até %3 dígitos.")
-                     .arg(QLatin1String(codeLabel(width)), raw)
-                     .arg(width));
+            fail(std::string("Código de ") + codeLabel(width) + " inválido: \"" + excerpt(raw) +
+                 "\". Use até " + std::to_string(width) + " dígitos.");
         return code;
     }
 
-    QDate date(int i)
+    Date date(size_t i)
     {
-        const QString raw = text(i);
+        const std::string_view raw = text(i);
         if (failed())
             return {};
-        const QDate date = Storage::parseIso(raw);
+        const Date date = Date::fromIso(raw);
         if (!date.isValid()) {
-            fail(QStringLiteral("Data inválida no parâmetro %1 (%2) de %3: \"%4\". Use uma data "
-                                "que exista, no formato AAAA-MM-DD.")
-                     .arg(i + 1)
-                     .arg(m_names.at(i), m_method, raw));
+            fail("Data inválida no parâmetro " + std::to_string(i + 1) + " (" + m_names.at(i) +
+                 ") de " + m_method + ": \"" + excerpt(raw) +
+                 "\". Use uma data que exista, no formato AAAA-MM-DD.");
             return {};
         }
         return date;
     }
 
-    int integer(int i)
+    int integer(size_t i)
     {
         if (failed())
             return 0;
-        const QJsonValue value = m_params.at(i);
-        const double number = value.toDouble();
-        if (!value.isDouble() || number != static_cast<double>(static_cast<qint64>(number)) ||
-            std::abs(number) > 1e9) {
-            fail(QStringLiteral("O parâmetro %1 (%2) de %3 deve ser um número inteiro.")
-                     .arg(i + 1)
-                     .arg(m_names.at(i), m_method));
+        const json::value &value = m_params.at(i);
+        const double number = value.is_number() ? value.to_number<double>() : 0.5;
+        if (!value.is_number() || number != std::trunc(number) || std::abs(number) > 1e9) {
+            fail("O parâmetro " + std::to_string(i + 1) + " (" + m_names.at(i) + ") de " +
+                 m_method + " deve ser um número inteiro.");
             return 0;
         }
         return static_cast<int>(number);
     }
 
     // 0 when the year selects nothing.
-    int year(int i)
+    int year(size_t i)
     {
-        const QString raw = text(i);
+        const std::string_view raw = text(i);
         int year = 0;
         if (!failed() && !parseYear(raw, &year))
-            fail(QStringLiteral("Ano inválido: \"%1\" não é um número inteiro.").arg(raw));
+            fail("Ano inválido: \"" + excerpt(raw) + "\" não é um número inteiro.");
         return year;
     }
 
     // "T": every branch; " " or "": the one given.
-    bool allSwitch(int i)
+    bool allSwitch(size_t i)
     {
-        const QString raw = text(i);
-        const QString value = raw.trimmed();
-        if (!failed() && !value.isEmpty() && value != QLatin1String("T"))
-            fail(QStringLiteral("Indicador de todas as filiais inválido: \"%1\". Use \"T\" para "
-                                "todas ou \" \" para a filial informada.")
-                     .arg(raw));
-        return value == QLatin1String("T");
+        const std::string_view raw = text(i);
+        const std::string_view value = trimmed(raw);
+        if (!failed() && !value.empty() && value != "T")
+            fail("Indicador de todas as filiais inválido: \"" + excerpt(raw) +
+                 "\". Use \"T\" para todas ou \" \" para a filial informada.");
+        return value == "T";
     }
 
-    QStringList codeList(int i, int width)
+    std::vector<std::string> codeList(size_t i, size_t width)
     {
-        const QString raw = text(i).trimmed();
-        QStringList codes;
-        if (failed() || raw.isEmpty())
-            return codes;
-        for (const QString &element : raw.split(QLatin1Char(','))) {
-            QString code;
-            if (!normaliseCode(element, width, &code) || code.isEmpty()) {
-                fail(QStringLiteral("Lista de filiais inválida: \"%1\" não é um código de até %2 "
-                                    "dígitos. Separe os códigos por vírgulas, sem espaços.")
-                         .arg(element)
-                         .arg(width));
+        const std::string_view raw = trimmed(text(i));
+        std::set<std::string> codes;
+        if (failed() || raw.empty())
+            return {};
+        size_t from = 0;
+        for (;;) {
+            const size_t comma = raw.find(',', from);
+            const std::string_view element = raw.substr(from, comma - from);
+            std::string code;
+            if (!normaliseCode(element, width, &code) || code.empty()) {
+                fail("Lista de filiais inválida: \"" + excerpt(element) +
+                     "\" não é um código de até " + std::to_string(width) +
+                     " dígitos. Separe os códigos por vírgulas, sem espaços.");
                 return {};
             }
-            codes.append(code);
+            codes.insert(std::move(code));
+            if (comma == std::string_view::npos)
+                break;
+            from = comma + 1;
         }
-        codes.sort();
-        codes.removeDuplicates();
-        return codes;
+        return {codes.begin(), codes.end()};
     }
 
-    void fail(const QString &message)
+    void fail(const std::string &message)
     {
-        if (m_error.isEmpty())
+        if (m_error.empty())
             m_error = message;
     }
 
 private:
-    QString m_method;
-    const QJsonArray m_params;
-    QStringList m_names;
-    QString m_error;
+    std::string m_method;
+    const json::array &m_params;
+    std::vector<std::string> m_names;
+    std::string m_error;
 };
 
 struct Branch
 {
     bool found = false;
     bool rescinded = false;
-    QString name;
+    std::string name;
 };
 
 struct Periodicity
@@ -296,59 +338,59 @@ struct Periodicity
     bool monthDays = false;
 };
 
-bool readBranch(Storage &storage, const QString &code, Branch *branch)
+bool flag(std::string_view text, char value)
 {
-    QSqlQuery *query =
-        storage.exec(QStringLiteral("SELECT NMFILIAL, IDCNTRRESC FROM FILIAL WHERE CDFILIAL = ?") +
-                         storage.shareLock(),
-                     {code});
+    text = trimmed(text);
+    return text.size() == 1 && text.front() == value;
+}
+
+bool readBranch(Storage &storage, const std::string &code, Branch *branch)
+{
+    Rows *query = storage.exec(
+        "SELECT NMFILIAL, IDCNTRRESC FROM FILIAL WHERE CDFILIAL = ?" + storage.shareLock(), {code});
     if (!query)
         return false;
     *branch = {};
     if (query->next())
-        *branch = {true, query->value(1).toString().trimmed() == QLatin1String("S"),
-                   query->value(0).toString().trimmed()};
+        *branch = {true, flag(query->text(1), 'S'), std::string(trimmed(query->text(0)))};
     query->finish();
     return true;
 }
 
-bool readPeriodicity(Storage &storage, const QString &code, Periodicity *periodicity)
+bool readPeriodicity(Storage &storage, const std::string &code, Periodicity *periodicity)
 {
-    QSqlQuery *query = storage.exec(
-        QStringLiteral("SELECT IDDIANUTILP, IDTIPODIAP FROM PERIPRODUCAO WHERE CDPERIPRODU = ?") +
-            storage.shareLock(),
-        {code});
+    Rows *query =
+        storage.exec("SELECT IDDIANUTILP, IDTIPODIAP FROM PERIPRODUCAO WHERE CDPERIPRODU = ?" +
+                         storage.shareLock(),
+                     {code});
     if (!query)
         return false;
     *periodicity = {};
     if (query->next())
-        *periodicity = {true, query->value(0).toString().trimmed() == QLatin1String("S"),
-                        query->value(1).toString().trimmed() == QLatin1String("M")};
+        *periodicity = {true, flag(query->text(0), 'S'), flag(query->text(1), 'M')};
     query->finish();
     return true;
 }
 
-Outcome unknownBranch(const QString &code, const char *role = "")
+Outcome unknownBranch(const std::string &code, const char *role = "")
 {
-    return refused(
-        QStringLiteral("A filial%1 %2 não está cadastrada.").arg(QLatin1String(role), code));
+    return refused(std::string("A filial") + role + " " + code + " não está cadastrada.");
 }
 
-Outcome rescindedBranch(const QString &code, const Branch &branch)
+Outcome rescindedBranch(const std::string &code, const Branch &branch)
 {
-    return refused(QStringLiteral("A filial %1 (%2) teve o contrato rescindido e não recebe novos "
-                                  "dias de produção.")
-                       .arg(code, branch.name));
+    return refused("A filial " + code + " (" + branch.name +
+                   ") teve o contrato rescindido e não recebe novos dias de produção.");
 }
 
-Outcome unknownPeriodicity(const QString &code)
+Outcome unknownPeriodicity(const std::string &code)
 {
-    return refused(QStringLiteral("A periodicidade %1 não está cadastrada.").arg(code));
+    return refused("A periodicidade " + code + " não está cadastrada.");
 }
 
 // Branch and periodicity that may receive new production days; sets *periodicity.
-Outcome checkWriteTarget(Storage &storage, const QString &branchCode, const QString &periCode,
-                         Periodicity *periodicity)
+Outcome checkWriteTarget(Storage &storage, const std::string &branchCode,
+                         const std::string &periCode, Periodicity *periodicity)
 {
     Branch branch;
     if (!readBranch(storage, branchCode, &branch))
@@ -361,17 +403,18 @@ Outcome checkWriteTarget(Storage &storage, const QString &branchCode, const QStr
         return storage.storageFailure();
     if (!periodicity->found)
         return unknownPeriodicity(periCode);
-    return Outcome::success({});
+    return Outcome::success();
 }
 
-Outcome deleteRange(Storage &storage, const QString &b, const QString &p, QDate first, QDate last)
+Outcome deleteRange(const Call &call, const std::string &b, const std::string &p, Date first,
+                    Date last)
 {
-    if (b.isEmpty() || p.isEmpty() || first > last)
+    if (b.empty() || p.empty() || first > last)
         return ignored();
-    return storage.transaction(Storage::Mode::Write, [&]() {
-        if (!storage.exec(QStringLiteral("DELETE FROM CALEPRODUCAO WHERE CDFILIAL = ? AND "
-                                         "CDPERIPRODU = ? AND DTPRODUCAO BETWEEN ? AND ?"),
-                          {b, p, iso(first), iso(last)}))
+    return inTransaction(call, Storage::Mode::Write, [&](Storage &storage) {
+        if (!storage.exec("DELETE FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = ? AND "
+                          "DTPRODUCAO BETWEEN ? AND ?",
+                          {b, p, first.iso(), last.iso()}))
             return storage.storageFailure();
         return ignored();
     });
@@ -379,105 +422,115 @@ Outcome deleteRange(Storage &storage, const QString &b, const QString &p, QDate 
 
 // ---------------------------------------------------------------------------------------------
 
-Outcome getCaleProdu(Storage &storage, const QJsonArray &params)
+Outcome getCaleProdu(const Call &call, const json::array &params)
 {
     Args args("GetCaleProdu", params, {"filial", "periodicidade", "ano"});
-    const QString b = args.code(0, 4);
-    const QString p = args.code(1, 2);
+    const std::string b = args.code(0, 4);
+    const std::string p = args.code(1, 2);
     const int year = args.year(2);
     if (args.failed())
         return args.error();
-    if (b.isEmpty() || p.isEmpty() || year == 0)
-        return Outcome::success(packet(calendarFields));
+    if (b.empty() || p.empty() || year == 0)
+        return empty(calendarFields);
     // A year is up to 366 rows whose branch and periodicity are the ones asked for.
-    return readPacket(storage, calendarFields,
-                      QStringLiteral("SELECT DTPRODUCAO FROM CALEPRODUCAO WHERE CDFILIAL = ? AND "
-                                     "CDPERIPRODU = ? AND DTPRODUCAO BETWEEN ? AND ? ORDER BY "
-                                     "DTPRODUCAO"),
-                      {b, p, iso(QDate(year, 1, 1)), iso(QDate(year, 12, 31))}, {b, p});
+    return readPacket(call, calendarFields,
+                      "SELECT DTPRODUCAO FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = ? "
+                      "AND DTPRODUCAO BETWEEN ? AND ? ORDER BY DTPRODUCAO",
+                      {b, p, Date(year, 1, 1).iso(), Date(year, 12, 31).iso()}, {b, p});
 }
 
 struct Change
 {
     bool insert = false;
-    QString branch;
-    QString periodicity;
-    QDate date;
+    std::string branch;
+    std::string periodicity;
+    Date date;
 };
 
-Outcome setCaleProdu(Storage &storage, const QJsonArray &params)
+bool sameNameNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+std::string_view stringOr(const json::object &object, std::string_view key)
+{
+    const json::value *value = object.if_contains(key);
+    const json::string *text = value ? value->if_string() : nullptr;
+    return text ? std::string_view(*text) : std::string_view();
+}
+
+Outcome setCaleProdu(const Call &call, const json::array &params)
 {
     Args args("SetCaleProdu", params, {"conjunto de alterações"});
     if (args.failed())
         return args.error();
-    const auto bad = [](const QString &why) {
-        return invalid(QStringLiteral("Conjunto de alterações inválido: %1").arg(why));
+    const auto bad = [](const std::string &why) {
+        return invalid("Conjunto de alterações inválido: " + why);
     };
-    if (!params.at(0).isObject())
-        return bad(QStringLiteral("esperado um pacote com \"fields\" e \"changes\"."));
-    const QJsonObject delta = params.at(0).toObject();
-    if (!delta.value(QStringLiteral("fields")).isArray() ||
-        !delta.value(QStringLiteral("changes")).isArray())
-        return bad(QStringLiteral("esperado um pacote com \"fields\" e \"changes\"."));
+    const json::object *delta = params.at(0).if_object();
+    const json::value *fieldsValue = delta ? delta->if_contains("fields") : nullptr;
+    const json::value *changesValue = delta ? delta->if_contains("changes") : nullptr;
+    if (!fieldsValue || !fieldsValue->is_array() || !changesValue || !changesValue->is_array())
+        return bad("esperado um pacote com \"fields\" e \"changes\".");
 
-    const QJsonArray fields = delta.value(QStringLiteral("fields")).toArray();
+    const json::array &fields = fieldsValue->get_array();
     const auto column = [&fields](const char *name) {
-        for (int i = 0; i < fields.size(); ++i)
-            if (fields.at(i)
-                    .toObject()
-                    .value(QStringLiteral("name"))
-                    .toString()
-                    .compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-                return i;
+        for (size_t i = 0; i < fields.size(); ++i) {
+            const json::object *field = fields[i].if_object();
+            if (field && sameNameNoCase(stringOr(*field, "name"), name))
+                return int(i);
+        }
         return -1;
     };
     const int cBranch = column("CDFILIAL");
     const int cPeri = column("CDPERIPRODU");
     const int cDate = column("DTPRODUCAO");
     if (cBranch < 0 || cPeri < 0 || cDate < 0)
-        return bad(QStringLiteral("faltam os campos CDFILIAL, CDPERIPRODU e DTPRODUCAO."));
+        return bad("faltam os campos CDFILIAL, CDPERIPRODU e DTPRODUCAO.");
 
-    QList<Change> changes;
-    QString problem;
-    const auto readRow = [&](const QJsonValue &value, bool insert, int n) {
-        const QJsonArray row = value.toArray();
-        const int needed = std::max({cBranch, cPeri, cDate}) + 1;
-        if (!value.isArray() || row.size() < needed) {
+    std::vector<Change> changes;
+    std::string problem;
+    const auto readRow = [&](const json::value *value, bool insert, size_t n) {
+        const json::array *row = value ? value->if_array() : nullptr;
+        const size_t needed = size_t(std::max({cBranch, cPeri, cDate})) + 1;
+        if (!row || row->size() < needed) {
             problem =
-                QStringLiteral("a alteração %1 não traz uma linha com os campos do pacote.").arg(n);
+                "a alteração " + std::to_string(n) + " não traz uma linha com os campos do pacote.";
             return;
         }
-        Args rowArgs("SetCaleProdu", QJsonArray{row.at(cBranch), row.at(cPeri), row.at(cDate)},
-                     {"CDFILIAL", "CDPERIPRODU", "DTPRODUCAO"});
+        const json::array key{row->at(size_t(cBranch)), row->at(size_t(cPeri)),
+                              row->at(size_t(cDate))};
+        Args rowArgs("SetCaleProdu", key, {"CDFILIAL", "CDPERIPRODU", "DTPRODUCAO"});
         Change change{insert, rowArgs.code(0, 4), rowArgs.code(1, 2), rowArgs.date(2)};
-        if (!rowArgs.failed() && insert &&
-            (change.branch.isEmpty() || change.periodicity.isEmpty()))
-            rowArgs.fail(QStringLiteral("um dia de produção novo exige filial e periodicidade."));
+        if (!rowArgs.failed() && insert && (change.branch.empty() || change.periodicity.empty()))
+            rowArgs.fail("um dia de produção novo exige filial e periodicidade.");
         if (rowArgs.failed())
-            problem = QStringLiteral("alteração %1: %2").arg(n).arg(rowArgs.error().message);
+            problem = "alteração " + std::to_string(n) + ": " + rowArgs.message();
         else
-            changes.append(change);
+            changes.push_back(std::move(change));
     };
-    const QJsonArray list = delta.value(QStringLiteral("changes")).toArray();
-    for (int i = 0; i < list.size() && problem.isEmpty(); ++i) {
-        const QJsonObject change = list.at(i).toObject();
-        const QString op = change.value(QStringLiteral("op")).toString();
-        if (op == QLatin1String("insert") || op == QLatin1String("delete")) {
-            readRow(change.value(QStringLiteral("row")), op == QLatin1String("insert"), i + 1);
-        } else if (op == QLatin1String("update")) {
-            readRow(change.value(QStringLiteral("old")), false, i + 1);
-            if (problem.isEmpty())
-                readRow(change.value(QStringLiteral("new")), true, i + 1);
+    const json::array &list = changesValue->get_array();
+    for (size_t i = 0; i < list.size() && problem.empty(); ++i) {
+        static const json::object none;
+        const json::object &change = list[i].is_object() ? list[i].get_object() : none;
+        const std::string_view op = stringOr(change, "op");
+        if (op == "insert" || op == "delete") {
+            readRow(change.if_contains("row"), op == "insert", i + 1);
+        } else if (op == "update") {
+            readRow(change.if_contains("old"), false, i + 1);
+            if (problem.empty())
+                readRow(change.if_contains("new"), true, i + 1);
         } else {
-            problem = QStringLiteral("a alteração %1 tem a operação \"%2\"; use insert, delete ou "
-                                     "update.")
-                          .arg(i + 1)
-                          .arg(op);
+            problem = "a alteração " + std::to_string(i + 1) + " tem a operação \"" + excerpt(op) +
+                      "\"; use insert, delete ou update.";
         }
     }
-    if (!problem.isEmpty())
+    if (!problem.empty())
         return bad(problem);
-    if (changes.isEmpty())
+    if (changes.empty())
         return ignored();
     // One key order for every writer, so that two change sets never wait on each other's rows
     // crosswise; changes of one day keep their order, and days are independent of each other.
@@ -486,266 +539,318 @@ Outcome setCaleProdu(Storage &storage, const QJsonArray &params)
                std::tie(y.branch, y.periodicity, y.date);
     });
 
-    return storage.transaction(Storage::Mode::Write, [&]() {
-        QHash<QString, Periodicity> checked; // "branch/periodicity" already allowed in this call
-        for (const Change &change : std::as_const(changes)) {
-            const QVariantList key{change.branch, change.periodicity, iso(change.date)};
+    return inTransaction(call, Storage::Mode::Write, [&](Storage &storage) {
+        std::map<std::string, Periodicity> checked; // "branch/periodicity" allowed in this call
+        for (const Change &change : changes) {
+            const std::string day = change.date.iso();
             if (!change.insert) {
-                if (!change.branch.isEmpty() && !change.periodicity.isEmpty() &&
-                    !storage.exec(QStringLiteral("DELETE FROM CALEPRODUCAO WHERE CDFILIAL = ? "
-                                                 "AND CDPERIPRODU = ? AND DTPRODUCAO = ?"),
-                                  key))
+                if (!change.branch.empty() && !change.periodicity.empty() &&
+                    !storage.exec("DELETE FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = "
+                                  "? AND DTPRODUCAO = ?",
+                                  {change.branch, change.periodicity, day}))
                     return storage.storageFailure();
                 continue;
             }
-            const QString target = change.branch + QLatin1Char('/') + change.periodicity;
-            if (!checked.contains(target)) {
+            const std::string target = change.branch + '/' + change.periodicity;
+            auto allowed = checked.find(target);
+            if (allowed == checked.end()) {
                 Periodicity periodicity;
-                const Outcome allowed =
+                const Outcome check =
                     checkWriteTarget(storage, change.branch, change.periodicity, &periodicity);
-                if (!allowed.ok())
-                    return allowed;
-                checked.insert(target, periodicity);
+                if (!check.ok())
+                    return check;
+                allowed = checked.emplace(target, periodicity).first;
             }
-            if (checked.value(target).avoidHolidays) {
-                QSqlQuery *holiday = storage.exec(
-                    QStringLiteral("SELECT NMFERIADO FROM FERIADO WHERE DTFERICOMP = ? AND "
-                                   "(CDFILIAL = ? OR CDFILIAL IS NULL)"),
-                    {iso(change.date), change.branch});
+            if (allowed->second.avoidHolidays) {
+                Rows *holiday = storage.exec("SELECT NMFERIADO FROM FERIADO WHERE DTFERICOMP = ? "
+                                             "AND (CDFILIAL = ? OR CDFILIAL IS NULL)",
+                                             {day, change.branch});
                 if (!holiday)
                     return storage.storageFailure();
                 if (holiday->next()) {
-                    const QString name = holiday->value(0).toString().trimmed();
+                    const std::string name(trimmed(holiday->text(0)));
                     holiday->finish();
-                    return refused(
-                        QStringLiteral("Feriado nesta data: %1 (%2) na filial %3; a "
-                                       "periodicidade %4 não produz em feriados.")
-                            .arg(shown(change.date), name, change.branch, change.periodicity));
+                    return refused("Feriado nesta data: " + change.date.shown() + " (" + name +
+                                   ") na filial " + change.branch + "; a periodicidade " +
+                                   change.periodicity + " não produz em feriados.");
                 }
             }
-            if (!storage.exec(QStringLiteral("INSERT INTO CALEPRODUCAO (CDFILIAL, CDPERIPRODU, "
-                                             "DTPRODUCAO) VALUES (?, ?, ?) ON CONFLICT DO NOTHING"),
-                              key))
+            if (!storage.exec("INSERT INTO CALEPRODUCAO (CDFILIAL, CDPERIPRODU, DTPRODUCAO) "
+                              "VALUES (?, ?, ?) ON CONFLICT DO NOTHING",
+                              {change.branch, change.periodicity, day}))
                 return storage.storageFailure();
         }
         return ignored();
     });
 }
 
-Outcome getDelCaleProdu(Storage &storage, const QJsonArray &params)
+Outcome getDelCaleProdu(const Call &call, const json::array &params)
 {
     Args args("GetDelCaleProdu", params, {"filial", "periodicidade", "data"});
-    const QString b = args.code(0, 4);
-    const QString p = args.code(1, 2);
-    const QDate day = args.date(2);
+    const std::string b = args.code(0, 4);
+    const std::string p = args.code(1, 2);
+    const Date day = args.date(2);
     if (args.failed())
         return args.error();
-    return deleteRange(storage, b, p, day, day);
+    return deleteRange(call, b, p, day, day);
 }
 
-Outcome getDelCaleProduMes(Storage &storage, const QJsonArray &params)
+// "MM/AAAA": the month, or 0 when the text has no such shape.
+int monthOf(std::string_view text, std::string_view *yearText)
+{
+    const size_t slash = text.find('/');
+    if (slash == std::string_view::npos || slash == 0 || slash > 2 ||
+        !std::all_of(text.begin(), text.begin() + long(slash), isDigit))
+        return 0;
+    *yearText = text.substr(slash + 1);
+    int month = 0;
+    std::from_chars(text.data(), text.data() + slash, month);
+    return month;
+}
+
+Outcome getDelCaleProduMes(const Call &call, const json::array &params)
 {
     Args args("GetDelCaleProduMes", params,
               {"filial", "periodicidade", "data de processamento", "mês (MM/AAAA)"});
-    const QString b = args.code(0, 4);
-    const QString p = args.code(1, 2);
-    const QDate proc = args.date(2);
-    const QString monthText = args.text(3);
+    const std::string b = args.code(0, 4);
+    const std::string p = args.code(1, 2);
+    const Date proc = args.date(2);
+    const std::string_view monthText = args.text(3);
     if (args.failed())
         return args.error();
-    static const QRegularExpression shape(QStringLiteral("^([0-9]{1,2})/(.*)$"));
-    const QRegularExpressionMatch match = shape.match(monthText);
-    const int month = match.hasMatch() ? match.captured(1).toInt() : 0;
+    std::string_view yearText;
+    const int month = monthOf(monthText, &yearText);
     int year = 0;
-    if (month < 1 || month > 12 || !parseYear(match.captured(2), &year))
-        return invalid(QStringLiteral("Mês inválido: \"%1\". Use MM/AAAA, por exemplo 03/2026.")
-                           .arg(monthText));
+    if (month < 1 || month > 12 || !parseYear(yearText, &year))
+        return invalid("Mês inválido: \"" + excerpt(monthText) +
+                       "\". Use MM/AAAA, por exemplo 03/2026.");
     if (year == 0)
         return ignored();
-    const QDate first(year, month, 1);
-    return deleteRange(storage, b, p, std::max(first, proc), monthEnd(first));
+    const Date first(year, month, 1);
+    return deleteRange(call, b, p, std::max(first, proc), first.monthEnd());
 }
 
-Outcome getDelCaleProduAno(Storage &storage, const QJsonArray &params)
+Outcome getDelCaleProduAno(const Call &call, const json::array &params)
 {
     Args args("GetDelCaleProduAno", params,
               {"filial", "periodicidade", "data de processamento", "ano"});
-    const QString b = args.code(0, 4);
-    const QString p = args.code(1, 2);
-    const QDate proc = args.date(2);
+    const std::string b = args.code(0, 4);
+    const std::string p = args.code(1, 2);
+    const Date proc = args.date(2);
     const int year = args.year(3);
     if (args.failed())
         return args.error();
     if (year == 0)
         return ignored();
-    return deleteRange(storage, b, p, std::max(QDate(year, 1, 1), proc), QDate(year, 12, 31));
+    return deleteRange(call, b, p, std::max(Date(year, 1, 1), proc), Date(year, 12, 31));
 }
 
-Outcome calculaProducao(Storage &storage, const QJsonArray &params)
+Outcome calculaProducao(const Call &call, const json::array &params)
 {
     Args args(
         "CalculaProducao", params,
         {"filial", "periodicidade", "primeiro dia", "número de meses", "data de processamento"});
-    const QString b = args.code(0, 4);
-    const QString p = args.code(1, 2);
-    const QDate first = args.date(2);
+    const std::string b = args.code(0, 4);
+    const std::string p = args.code(1, 2);
+    const Date first = args.date(2);
     const int months = args.integer(3);
-    const QDate proc = args.date(4);
+    const Date proc = args.date(4);
     if (args.failed())
         return args.error();
     if (months != 1 && months != 12)
-        return invalid(QStringLiteral("Número de meses inválido: %1. Calcule 1 (um mês) ou 12 (o "
-                                      "ano).")
-                           .arg(months));
-    if (b.isEmpty() || p.isEmpty())
-        return invalid(QStringLiteral("Informe a filial e a periodicidade para calcular a "
-                                      "produção."));
+        return invalid("Número de meses inválido: " + std::to_string(months) +
+                       ". Calcule 1 (um mês) ou 12 (o ano).");
+    if (b.empty() || p.empty())
+        return invalid("Informe a filial e a periodicidade para calcular a produção.");
     // Dates on the wire stop at 9999; a year calculated from December 9999 ends there too.
-    const QDate last = std::min(monthEnd(first.addMonths(months - 1)), QDate(9999, 12, 31));
-    const QDate start = std::max(first, proc);
+    const Date monthsLater = first.addMonths(months - 1);
+    const Date last = monthsLater.isValid() ? monthsLater.monthEnd() : Date(9999, 12, 31);
+    const Date start = std::max(first, proc);
 
-    return storage.transaction(Storage::Mode::Write, [&]() {
+    return inTransaction(call, Storage::Mode::Write, [&](Storage &storage) {
         Periodicity periodicity;
         const Outcome allowed = checkWriteTarget(storage, b, p, &periodicity);
         if (!allowed.ok() || start > last)
             return allowed.ok() ? ignored() : allowed;
         storage.markBulk();
-        if (!storage.exec(QStringLiteral("DELETE FROM CALEPRODUCAO WHERE CDFILIAL = ? AND "
-                                         "CDPERIPRODU = ? AND DTPRODUCAO BETWEEN ? AND ?"),
-                          {b, p, iso(start), iso(last)}))
+        const std::string from = start.iso();
+        const std::string to = last.iso();
+        if (!storage.exec("DELETE FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = ? AND "
+                          "DTPRODUCAO BETWEEN ? AND ?",
+                          {b, p, from, to}))
             return storage.storageFailure();
-        const QString dayNumber = periodicity.monthDays
-                                      ? storage.dayOfMonthOf(QStringLiteral("DIA"))
-                                      : storage.weekdayOf(QStringLiteral("DIA"));
-        QString sql = storage.daySeries() +
-                      QStringLiteral("INSERT INTO CALEPRODUCAO (CDFILIAL, CDPERIPRODU, DTPRODUCAO) "
-                                     "SELECT CAST(? AS CHAR(4)), CAST(? AS CHAR(2)), DIA FROM DIAS "
-                                     "WHERE %1 IN (SELECT NRDIAPRODU FROM DIASPRODUCAO WHERE "
-                                     "CDPERIPRODU = ?)")
-                          .arg(dayNumber);
-        QVariantList binds{iso(start), iso(last), b, p, p};
+        const std::string dayNumber =
+            periodicity.monthDays ? storage.dayOfMonthOf("DIA") : storage.weekdayOf("DIA");
+        std::string sql = storage.daySeries() +
+                          "INSERT INTO CALEPRODUCAO (CDFILIAL, CDPERIPRODU, DTPRODUCAO) SELECT "
+                          "CAST(? AS CHAR(4)), CAST(? AS CHAR(2)), DIA FROM DIAS WHERE " +
+                          dayNumber +
+                          " IN (SELECT NRDIAPRODU FROM DIASPRODUCAO WHERE CDPERIPRODU = ?)";
+        std::vector<Param> binds{from, to, b, p, p};
         if (periodicity.avoidHolidays) {
-            sql += QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM FERIADO F WHERE F.DTFERICOMP = "
-                                  "DIAS.DIA AND (F.CDFILIAL = ? OR F.CDFILIAL IS NULL))");
-            binds.append(b);
+            sql += " AND NOT EXISTS (SELECT 1 FROM FERIADO F WHERE F.DTFERICOMP = DIAS.DIA AND "
+                   "(F.CDFILIAL = ? OR F.CDFILIAL IS NULL))";
+            binds.emplace_back(b);
         }
-        sql += QStringLiteral(" ON CONFLICT DO NOTHING");
-        if (!storage.exec(sql, binds))
+        sql += " ON CONFLICT DO NOTHING";
+        if (!storage.exec(sql, Params(binds)))
             return storage.storageFailure();
         return ignored();
     });
 }
 
-Outcome getCaleProduAux(Storage &storage, const QJsonArray &params)
+Outcome getCaleProduAux(const Call &call, const json::array &params)
 {
     Args args("GetCaleProduAux", params, {"filial", "periodicidade", "data"});
-    const QString b = args.code(0, 4);
-    const QString p = args.code(1, 2);
-    const QDate day = args.date(2);
+    const std::string b = args.code(0, 4);
+    const std::string p = args.code(1, 2);
+    const Date day = args.date(2);
     if (args.failed())
         return args.error();
     static const Fields fields{{"TOTAL", "float"}};
-    if (b.isEmpty() || p.isEmpty())
-        return Outcome::success(packet(fields));
+    if (b.empty() || p.empty())
+        return empty(fields);
     // Two key probes (the day, then any day of its year) instead of counting the whole year:
     // this call runs on every click in the calendar.
     return readPacket(
-        storage, fields,
-        QStringLiteral("SELECT COUNT(*) FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = ? "
-                       "AND DTPRODUCAO = ? HAVING EXISTS (SELECT 1 FROM CALEPRODUCAO WHERE "
-                       "CDFILIAL = ? AND CDPERIPRODU = ? AND DTPRODUCAO BETWEEN ? AND ?)"),
-        {b, p, iso(day), b, p, iso(QDate(day.year(), 1, 1)), iso(QDate(day.year(), 12, 31))});
+        call, fields,
+        "SELECT COUNT(*) FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = ? AND DTPRODUCAO "
+        "= ? HAVING EXISTS (SELECT 1 FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = ? AND "
+        "DTPRODUCAO BETWEEN ? AND ?)",
+        {b, p, day.iso(), b, p, Date(day.year, 1, 1).iso(), Date(day.year, 12, 31).iso()});
 }
 
-Outcome getVerificaDiaUtil(Storage &storage, const QJsonArray &params)
+Outcome getVerificaDiaUtil(const Call &call, const json::array &params)
 {
     Args args("GetVerificaDiaUtil", params, {"filial", "data"});
-    const QString b = args.code(0, 4);
-    const QDate day = args.date(1);
+    const std::string b = args.code(0, 4);
+    const Date day = args.date(1);
     if (args.failed())
         return args.error();
     static const Fields fields{{"DTFERICOMP", "date"}};
-    if (b.isEmpty())
-        return Outcome::success(packet(fields));
-    return readPacket(storage, fields,
-                      QStringLiteral("SELECT DTFERICOMP FROM FERIADO WHERE DTFERICOMP = ? AND "
-                                     "(CDFILIAL = ? OR CDFILIAL IS NULL)"),
-                      {iso(day), b});
+    if (b.empty())
+        return empty(fields);
+    return readPacket(call, fields,
+                      "SELECT DTFERICOMP FROM FERIADO WHERE DTFERICOMP = ? AND (CDFILIAL = ? OR "
+                      "CDFILIAL IS NULL)",
+                      {day.iso(), b});
 }
 
-Outcome getPesqCaleProdu(Storage &storage, const QJsonArray &params)
+Outcome getPesqCaleProdu(const Call &call, const json::array &params)
 {
     Args args("GetPesqCaleProdu", params, {"filial"});
-    const QString b = args.code(0, 4);
+    const std::string b = args.code(0, 4);
     if (args.failed())
         return args.error();
-    if (b.isEmpty())
-        return Outcome::success(packet(branchFields));
-    return readPacket(
-        storage, branchFields,
-        QStringLiteral("SELECT CDFILIAL FROM CALEPRODUCAO WHERE CDFILIAL = ? LIMIT 1"), {b});
+    if (b.empty())
+        return empty(branchFields);
+    return readPacket(call, branchFields,
+                      "SELECT CDFILIAL FROM CALEPRODUCAO WHERE CDFILIAL = ? LIMIT 1", {b});
 }
 
-Outcome getExpCaleProdu(Storage &storage, const QJsonArray &params)
+Outcome getExpCaleProdu(const Call &call, const json::array &params)
 {
     Args args("GetExpCaleProdu", params, {"filial", "todas (\"T\" ou \" \")"});
-    const QString b = args.code(0, 4);
+    const std::string b = args.code(0, 4);
     const bool all = args.allSwitch(1);
     if (args.failed())
         return args.error();
     static const Fields fields{{"CDFILIAL", "string", 4}, {"NMFILIAL", "string", 30}};
-    if (!all && b.isEmpty())
-        return Outcome::success(packet(fields));
-    const QString sql = QStringLiteral(
-        "SELECT F.CDFILIAL, F.NMFILIAL FROM FILIAL F WHERE EXISTS (SELECT 1 FROM CALEPRODUCAO C "
-        "WHERE C.CDFILIAL = F.CDFILIAL)");
+    if (!all && b.empty())
+        return empty(fields);
+    const std::string sql = "SELECT F.CDFILIAL, F.NMFILIAL FROM FILIAL F WHERE EXISTS (SELECT 1 "
+                            "FROM CALEPRODUCAO C WHERE C.CDFILIAL = F.CDFILIAL)";
     if (all)
-        return readPacket(storage, fields, sql + QStringLiteral(" ORDER BY F.CDFILIAL"), {});
-    return readPacket(storage, fields, sql + QStringLiteral(" AND F.CDFILIAL = ?"), {b});
+        return readPacket(call, fields, sql + " ORDER BY F.CDFILIAL", {});
+    return readPacket(call, fields, sql + " AND F.CDFILIAL = ?", {b});
 }
 
-Outcome getVerifica(Storage &storage, const QJsonArray &params)
+Outcome getVerifica(const Call &call, const json::array &params)
 {
     Args args("GetVerifica", params, {"filial", "periodicidade", "primeira data", "última data"});
-    const QString b = args.code(0, 4);
-    const QString p = args.code(1, 2);
-    const QDate first = args.date(2);
-    const QDate last = args.date(3);
+    const std::string b = args.code(0, 4);
+    const std::string p = args.code(1, 2);
+    const Date first = args.date(2);
+    const Date last = args.date(3);
     if (args.failed())
         return args.error();
-    if (b.isEmpty() || p.isEmpty())
-        return Outcome::success(packet(branchFields));
-    return readPacket(storage, branchFields,
-                      QStringLiteral("SELECT CDFILIAL FROM CALEPRODUCAO WHERE CDFILIAL = ? AND "
-                                     "CDPERIPRODU = ? AND DTPRODUCAO BETWEEN ? AND ? LIMIT 1"),
-                      {b, p, iso(monthStart(first)), iso(monthEnd(last))});
+    if (b.empty() || p.empty())
+        return empty(branchFields);
+    return readPacket(call, branchFields,
+                      "SELECT CDFILIAL FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = ? "
+                      "AND DTPRODUCAO BETWEEN ? AND ? LIMIT 1",
+                      {b, p, first.monthStart().iso(), last.monthEnd().iso()});
 }
 
-QString placeholders(qsizetype count)
+std::string placeholders(size_t count)
 {
-    QStringList marks(count, QStringLiteral("?"));
-    return marks.join(QLatin1String(", "));
+    std::string marks;
+    for (size_t i = 0; i < count; ++i)
+        marks += i == 0 ? "?" : ", ?";
+    return marks;
 }
 
-Outcome getInsDel(Storage &storage, const QJsonArray &params)
+// The branches a copy writes to, each checked to exist and to be allowed new days.
+Outcome copyTargets(Storage &storage, const std::string &source, bool all,
+                    const std::vector<std::string> &listed, std::vector<std::string> *targets)
+{
+    if (all) {
+        Rows *query = storage.exec("SELECT CDFILIAL FROM FILIAL WHERE CDFILIAL <> ? AND "
+                                   "IDCNTRRESC <> 'S' ORDER BY CDFILIAL" +
+                                       storage.shareLock(),
+                                   {source});
+        if (!query)
+            return storage.storageFailure();
+        while (query->next())
+            targets->emplace_back(query->text(0));
+        return Outcome::success();
+    }
+    std::copy_if(listed.begin(), listed.end(), std::back_inserter(*targets),
+                 [&source](const std::string &code) { return code != source; });
+    if (targets->empty())
+        return Outcome::success();
+    const std::vector<Param> binds(targets->begin(), targets->end());
+    Rows *query = storage.execOnce("SELECT CDFILIAL, NMFILIAL, IDCNTRRESC FROM FILIAL WHERE "
+                                   "CDFILIAL IN (" +
+                                       placeholders(targets->size()) + ")" + storage.shareLock(),
+                                   Params(binds));
+    if (!query)
+        return storage.storageFailure();
+    std::map<std::string, Branch> found;
+    while (query->next())
+        found.emplace(std::string(query->text(0)), Branch{true, flag(query->text(2), 'S'),
+                                                          std::string(trimmed(query->text(1)))});
+    for (const std::string &code : *targets) {
+        const auto branch = found.find(code);
+        if (branch == found.end())
+            return refused("A filial de destino " + code +
+                           " não está cadastrada; nada foi copiado.");
+        if (branch->second.rescinded)
+            return refused("A filial de destino " + code + " (" + branch->second.name +
+                           ") teve o contrato rescindido; nada foi copiado.");
+    }
+    return Outcome::success();
+}
+
+Outcome getInsDel(const Call &call, const json::array &params)
 {
     Args args("GetInsDel", params,
               {"filial de origem", "periodicidade", "lista de destino", "todas (\"T\" ou \" \")",
                "primeira data", "última data"});
-    const QString source = args.code(0, 4);
-    const QString p = args.code(1, 2);
-    const QStringList listed = args.codeList(2, 4);
+    const std::string source = args.code(0, 4);
+    const std::string p = args.code(1, 2);
+    const std::vector<std::string> listed = args.codeList(2, 4);
     const bool all = args.allSwitch(3);
-    const QDate first = monthStart(args.date(4));
-    const QDate last = monthEnd(args.date(5));
+    const Date first = args.date(4).monthStart();
+    const Date last = args.date(5).monthEnd();
     if (args.failed())
         return args.error();
-    if (source.isEmpty() || p.isEmpty())
-        return invalid(QStringLiteral("Informe a filial de origem e a periodicidade da cópia."));
-    if (!all && listed.isEmpty())
-        return refused(QStringLiteral("Nenhuma filial de destino foi informada para a cópia."));
+    if (source.empty() || p.empty())
+        return invalid("Informe a filial de origem e a periodicidade da cópia.");
+    if (!all && listed.empty())
+        return refused("Nenhuma filial de destino foi informada para a cópia.");
 
-    return storage.transaction(Storage::Mode::Write, [&]() {
+    return inTransaction(call, Storage::Mode::Write, [&](Storage &storage) {
         Branch branch;
         if (!readBranch(storage, source, &branch))
             return storage.storageFailure();
@@ -757,109 +862,78 @@ Outcome getInsDel(Storage &storage, const QJsonArray &params)
         if (!periodicity.found)
             return unknownPeriodicity(p);
 
-        QStringList targets;
-        if (all) {
-            QSqlQuery *query = storage.exec(
-                QStringLiteral("SELECT CDFILIAL FROM FILIAL WHERE CDFILIAL <> ? AND IDCNTRRESC <> "
-                               "'S' ORDER BY CDFILIAL") +
-                    storage.shareLock(),
-                {source});
-            if (!query)
-                return storage.storageFailure();
-            while (query->next())
-                targets.append(query->value(0).toString());
-        } else {
-            targets = listed;
-            targets.removeAll(source);
-            if (targets.isEmpty())
-                return ignored();
-            QVariantList binds(targets.cbegin(), targets.cend());
-            QSqlQuery *query = storage.execOnce(
-                QStringLiteral("SELECT CDFILIAL, NMFILIAL, IDCNTRRESC FROM FILIAL WHERE CDFILIAL "
-                               "IN (%1)")
-                        .arg(placeholders(targets.size())) +
-                    storage.shareLock(),
-                binds);
-            if (!query)
-                return storage.storageFailure();
-            QHash<QString, Branch> found;
-            while (query->next())
-                found.insert(query->value(0).toString(),
-                             {true, query->value(2).toString().trimmed() == QLatin1String("S"),
-                              query->value(1).toString().trimmed()});
-            for (const QString &code : std::as_const(targets)) {
-                if (!found.contains(code))
-                    return refused(QStringLiteral("A filial de destino %1 não está cadastrada; "
-                                                  "nada foi copiado.")
-                                       .arg(code));
-                if (found.value(code).rescinded)
-                    return refused(QStringLiteral("A filial de destino %1 (%2) teve o contrato "
-                                                  "rescindido; nada foi copiado.")
-                                       .arg(code, found.value(code).name));
-            }
-        }
-        if (targets.isEmpty() || first > last)
+        std::vector<std::string> targets;
+        const Outcome checked = copyTargets(storage, source, all, listed, &targets);
+        if (!checked.ok())
+            return checked;
+        if (targets.empty() || first > last)
             return ignored();
 
         storage.markBulk();
-        const QString in = placeholders(targets.size());
-        QVariantList binds{p, iso(first), iso(last)};
-        for (const QString &code : std::as_const(targets))
-            binds.append(code);
-        if (!storage.execOnce(QStringLiteral("DELETE FROM CALEPRODUCAO WHERE CDPERIPRODU = ? AND "
-                                             "DTPRODUCAO BETWEEN ? AND ? AND CDFILIAL IN (%1)")
-                                  .arg(in),
-                              binds))
+        const std::string in = placeholders(targets.size());
+        const std::string from = first.iso();
+        const std::string to = last.iso();
+        std::vector<Param> binds{p, from, to};
+        binds.insert(binds.end(), targets.begin(), targets.end());
+        if (!storage.execOnce("DELETE FROM CALEPRODUCAO WHERE CDPERIPRODU = ? AND DTPRODUCAO "
+                              "BETWEEN ? AND ? AND CDFILIAL IN (" +
+                                  in + ")",
+                              Params(binds)))
             return storage.storageFailure();
-        binds.prepend(source);
-        QString sql = QStringLiteral("INSERT INTO CALEPRODUCAO (CDFILIAL, CDPERIPRODU, DTPRODUCAO) "
-                                     "SELECT D.CDFILIAL, C.CDPERIPRODU, C.DTPRODUCAO FROM "
-                                     "CALEPRODUCAO C CROSS JOIN FILIAL D WHERE C.CDFILIAL = ? AND "
-                                     "C.CDPERIPRODU = ? AND C.DTPRODUCAO BETWEEN ? AND ? AND "
-                                     "D.CDFILIAL IN (%1)")
-                          .arg(in);
+        binds.insert(binds.begin(), Param(source));
+        std::string sql = "INSERT INTO CALEPRODUCAO (CDFILIAL, CDPERIPRODU, DTPRODUCAO) SELECT "
+                          "D.CDFILIAL, C.CDPERIPRODU, C.DTPRODUCAO FROM CALEPRODUCAO C CROSS JOIN "
+                          "FILIAL D WHERE C.CDFILIAL = ? AND C.CDPERIPRODU = ? AND C.DTPRODUCAO "
+                          "BETWEEN ? AND ? AND D.CDFILIAL IN (" +
+                          in + ")";
         if (periodicity.avoidHolidays)
-            sql += QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM FERIADO F WHERE F.DTFERICOMP = "
-                                  "C.DTPRODUCAO AND (F.CDFILIAL = D.CDFILIAL OR F.CDFILIAL IS "
-                                  "NULL))");
-        sql += QStringLiteral(" ON CONFLICT DO NOTHING");
-        if (!storage.execOnce(sql, binds))
+            sql += " AND NOT EXISTS (SELECT 1 FROM FERIADO F WHERE F.DTFERICOMP = C.DTPRODUCAO "
+                   "AND (F.CDFILIAL = D.CDFILIAL OR F.CDFILIAL IS NULL))";
+        sql += " ON CONFLICT DO NOTHING";
+        if (!storage.execOnce(sql, Params(binds)))
             return storage.storageFailure();
         return ignored();
     });
 }
 
-using Method = Outcome (*)(Storage &, const QJsonArray &);
+using Method = Outcome (*)(const Call &, const json::array &);
 
-const QHash<QString, Method> &methodTable()
+Method findMethod(std::string_view name)
 {
-    static const QHash<QString, Method> table{
-        {QStringLiteral("GetCaleProdu"), getCaleProdu},
-        {QStringLiteral("SetCaleProdu"), setCaleProdu},
-        {QStringLiteral("GetDelCaleProdu"), getDelCaleProdu},
-        {QStringLiteral("GetDelCaleProduMes"), getDelCaleProduMes},
-        {QStringLiteral("GetDelCaleProduAno"), getDelCaleProduAno},
-        {QStringLiteral("CalculaProducao"), calculaProducao},
-        {QStringLiteral("GetCaleProduAux"), getCaleProduAux},
-        {QStringLiteral("GetVerificaDiaUtil"), getVerificaDiaUtil},
-        {QStringLiteral("GetPesqCaleProdu"), getPesqCaleProdu},
-        {QStringLiteral("GetExpCaleProdu"), getExpCaleProdu},
-        {QStringLiteral("GetVerifica"), getVerifica},
-        {QStringLiteral("GetInsDel"), getInsDel},
+    static const std::map<std::string, Method, std::less<>> table{
+        {"GetCaleProdu", getCaleProdu},
+        {"SetCaleProdu", setCaleProdu},
+        {"GetDelCaleProdu", getDelCaleProdu},
+        {"GetDelCaleProduMes", getDelCaleProduMes},
+        {"GetDelCaleProduAno", getDelCaleProduAno},
+        {"CalculaProducao", calculaProducao},
+        {"GetCaleProduAux", getCaleProduAux},
+        {"GetVerificaDiaUtil", getVerificaDiaUtil},
+        {"GetPesqCaleProdu", getPesqCaleProdu},
+        {"GetExpCaleProdu", getExpCaleProdu},
+        {"GetVerifica", getVerifica},
+        {"GetInsDel", getInsDel},
     };
-    return table;
+    const auto found = table.find(name);
+    return found == table.end() ? nullptr : found->second;
 }
 
 } // namespace
 
-Outcome callMethod(Storage &storage, const QString &method, const QJsonArray &params)
+Outcome callMethod(const StorageSource &storage, std::string_view method, const json::array &params,
+                   json::storage_ptr arena)
 {
-    const Method handler = methodTable().value(method);
+    const Method handler = findMethod(method);
     if (!handler)
-        return Outcome::failure(
-            ErrorCode::MethodNotFound,
-            QStringLiteral("Método desconhecido no servidor: \"%1\".").arg(method));
-    return handler(storage, params);
+        return Outcome::failure(ErrorCode::MethodNotFound,
+                                "Método desconhecido no servidor: \"" + excerpt(method) + "\".");
+    return handler(Call{storage, std::move(arena)}, params);
+}
+
+Outcome callMethod(Storage &storage, std::string_view method, const json::array &params)
+{
+    const StorageSource source = [&storage](std::string *) { return &storage; };
+    return callMethod(source, method, params);
 }
 
 } // namespace caleserver

@@ -2,13 +2,27 @@
 
 #include "storage.h"
 
-#include <QJsonArray>
-#include <QString>
+#include <boost/json/array.hpp>
+
+#include <functional>
+#include <string>
+#include <string_view>
 
 namespace caleserver {
 
-/// Runs one method of the calendar's remote data module with its positional parameters. Unknown
-/// names give -32601; every other failure is an Outcome too, never an exception.
-Outcome callMethod(Storage &storage, const QString &method, const QJsonArray &params);
+/// Gives the calling thread's open storage, or nullptr with a reason.
+using StorageSource = std::function<Storage *(std::string *)>;
+
+/// Runs one method of the calendar's remote data module with its positional parameters. The
+/// parameters are checked before the storage is asked for, so a malformed call never waits on the
+/// database. Unknown names give -32601; every other failure is an Outcome too, never an
+/// exception. Rows are built with `arena`.
+Outcome callMethod(const StorageSource &storage, std::string_view method,
+                   const boost::json::array &params, boost::json::storage_ptr arena = {});
+/// The same on a storage at hand.
+Outcome callMethod(Storage &storage, std::string_view method, const boost::json::array &params);
+
+/// At most a short prefix of text given by a caller, control characters escaped, for a message.
+std::string excerpt(std::string_view text);
 
 } // namespace caleserver

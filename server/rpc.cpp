@@ -1,100 +1,139 @@
 #include "rpc.h"
 
+#include "logging.h"
 #include "methods.h"
-#include "storage.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <boost/json/monotonic_resource.hpp>
+#include <boost/json/parse.hpp>
+#include <boost/json/serializer.hpp>
+#include <boost/json/value.hpp>
+
+#include <charconv>
+#include <cmath>
 
 namespace caleserver {
 
+namespace json = boost::json;
+
 namespace {
 
-RpcAnswer reply(const QJsonValue &id, const QString &method, const Outcome &outcome)
+// Serialises onto the end of the answer, a chunk at a time.
+template <typename Json> void appendJson(std::string &out, const Json &value)
 {
-    if (!outcome.ok()) {
-        const QJsonObject answer{
-            {QStringLiteral("jsonrpc"), QStringLiteral("2.0")},
-            {QStringLiteral("id"), id},
-            {QStringLiteral("error"), QJsonObject{{QStringLiteral("code"), outcome.code},
-                                                  {QStringLiteral("message"), outcome.message}}}};
-        return {QJsonDocument(answer).toJson(QJsonDocument::Compact), method, outcome.code};
-    }
-    // The result is serialised where it stands instead of being copied into an answer object
-    // first: a year of days is nearly all of the answer. Same text, same key order.
-    QByteArray idText = QJsonDocument(QJsonArray{id}).toJson(QJsonDocument::Compact);
-    idText = idText.mid(1, idText.size() - 2);
-    QByteArray body;
-    body.reserve(idText.size() + 64);
-    body.append("{\"id\":").append(idText).append(",\"jsonrpc\":\"2.0\",\"result\":");
-    body.append(QJsonDocument(outcome.payload).toJson(QJsonDocument::Compact)).append('}');
-    return {body, method, 0};
+    json::serializer serializer;
+    serializer.reset(&value);
+    char chunk[4096];
+    while (!serializer.done())
+        out.append(serializer.read(chunk, sizeof chunk));
 }
 
-RpcAnswer badRequest(const QJsonValue &id, const QString &message)
+// An id is echoed as it was sent; a whole number without a fraction or an exponent.
+void appendId(std::string &out, const json::value &id)
 {
-    return reply(id, QStringLiteral("-"), Outcome::failure(ErrorCode::InvalidRequest, message));
+    if (const double *number = id.if_double()) {
+        if (std::abs(*number) < 9e15 && *number == std::floor(*number)) {
+            out += std::to_string(static_cast<int64_t>(*number));
+            return;
+        }
+        char text[32];
+        const auto end = std::to_chars(text, text + sizeof text, *number).ptr;
+        out.append(text, end);
+        return;
+    }
+    appendJson(out, id);
+}
+
+RpcAnswer reply(const json::value &id, std::string method, const Outcome &outcome)
+{
+    std::string body;
+    if (!outcome.ok()) {
+        body.reserve(outcome.message.size() + 96);
+        body += "{\"error\":{\"code\":" + std::to_string(outcome.code) + ",\"message\":";
+        appendJson(body, json::value(json::string_view(outcome.message)));
+        body += "},\"id\":";
+        appendId(body, id);
+        body += ",\"jsonrpc\":\"2.0\"}";
+        return {std::move(body), std::move(method), outcome.code};
+    }
+    // Rows are most of the answer: they are written where they stand, the column description
+    // comes written already.
+    body.reserve(64 + outcome.rows.size() * 48);
+    body += "{\"id\":";
+    appendId(body, id);
+    body += ",\"jsonrpc\":\"2.0\",\"result\":";
+    if (outcome.fields) {
+        body += "{\"fields\":";
+        body += outcome.fields->json();
+        body += ",\"rows\":";
+        appendJson(body, outcome.rows);
+        body += '}';
+    } else {
+        body += "{}";
+    }
+    body += '}';
+    return {std::move(body), std::move(method), 0};
+}
+
+// The method name for the log line: at most a short prefix, cut at a character boundary; the log
+// escapes what it holds.
+std::string logName(std::string_view name)
+{
+    size_t size = std::min<size_t>(name.size(), 64);
+    while (size < name.size() && size > 0 &&
+           (static_cast<unsigned char>(name[size]) & 0xC0) == 0x80)
+        --size;
+    return std::string(name.substr(0, size));
+}
+
+RpcAnswer badRequest(const json::value &id, std::string message)
+{
+    return reply(id, "-", Outcome::failure(ErrorCode::InvalidRequest, std::move(message)));
 }
 
 } // namespace
 
-RpcAnswer answerRpc(const QByteArray &body, const std::function<Storage *(QString *)> &storage)
+RpcAnswer answerRpc(std::string_view body, const std::function<Storage *(std::string *)> &storage)
 {
-    // Wrapped in an array so that a bare scalar is read (and refused as a request) instead of
-    // being reported as unreadable JSON.
-    QJsonParseError parseError;
-    const QJsonDocument document =
-        QJsonDocument::fromJson(QByteArray("[") + body + QByteArray("]"), &parseError);
-    if (parseError.error != QJsonParseError::NoError || document.array().size() != 1)
-        return reply(QJsonValue::Null, QStringLiteral("-"),
+    // The request and every row of the answer live in one arena, freed at once with the call.
+    unsigned char initial[8192];
+    json::monotonic_resource arena(initial, sizeof initial);
+    json::error_code error;
+    const json::value request = json::parse(body, error, &arena);
+    const json::value null;
+    if (error)
+        return reply(null, "-",
                      Outcome::failure(ErrorCode::ParseError,
-                                      QStringLiteral("Requisição ilegível: o corpo não é um JSON "
-                                                     "válido.")));
-    const QJsonValue request = document.array().at(0);
-    if (request.isArray())
-        return badRequest(QJsonValue::Null,
-                          QStringLiteral("Requisição inválida: chamadas em lote não são aceitas; "
-                                         "envie uma chamada por requisição."));
-    if (!request.isObject())
-        return badRequest(QJsonValue::Null,
-                          QStringLiteral("Requisição inválida: o corpo deve ser um objeto "
-                                         "JSON-RPC 2.0."));
-    const QJsonObject object = request.toObject();
-    const QJsonValue id = object.value(QStringLiteral("id"));
-    const bool idUsable = id.isString() || id.isDouble() || id.isNull();
-    const QJsonValue echoedId = idUsable && !id.isUndefined() ? id : QJsonValue(QJsonValue::Null);
-    if (object.value(QStringLiteral("jsonrpc")).toString() != QLatin1String("2.0"))
-        return badRequest(echoedId, QStringLiteral("Requisição inválida: informe \"jsonrpc\": "
-                                                   "\"2.0\"."));
-    if (id.isUndefined())
-        return badRequest(QJsonValue::Null,
-                          QStringLiteral("Requisição inválida: notificações (chamadas sem \"id\") "
-                                         "não são aceitas."));
+                                      "Requisição ilegível: o corpo não é um JSON válido."));
+    if (request.is_array())
+        return badRequest(null, "Requisição inválida: chamadas em lote não são aceitas; envie "
+                                "uma chamada por requisição.");
+    const json::object *object = request.if_object();
+    if (!object)
+        return badRequest(null, "Requisição inválida: o corpo deve ser um objeto JSON-RPC 2.0.");
+    const json::value *id = object->if_contains("id");
+    const bool idUsable = id && (id->is_string() || id->is_number() || id->is_null());
+    const json::value &echoedId = idUsable ? *id : null;
+    const json::value *version = object->if_contains("jsonrpc");
+    if (!version || !version->is_string() || version->get_string() != "2.0")
+        return badRequest(echoedId, "Requisição inválida: informe \"jsonrpc\": \"2.0\".");
+    if (!id)
+        return badRequest(null, "Requisição inválida: notificações (chamadas sem \"id\") não "
+                                "são aceitas.");
     if (!idUsable)
-        return badRequest(QJsonValue::Null, QStringLiteral("Requisição inválida: o \"id\" deve ser "
-                                                           "um número ou um texto."));
-    const QJsonValue method = object.value(QStringLiteral("method"));
-    if (!method.isString() || method.toString().isEmpty())
-        return badRequest(id, QStringLiteral("Requisição inválida: informe o nome do método em "
-                                             "\"method\"."));
-    const QString name = method.toString();
-    const QJsonValue params = object.value(QStringLiteral("params"));
-    if (!params.isArray() && !params.isUndefined())
-        return reply(id, name,
+        return badRequest(null, "Requisição inválida: o \"id\" deve ser um número ou um texto.");
+    const json::value *method = object->if_contains("method");
+    if (!method || !method->is_string() || method->get_string().empty())
+        return badRequest(*id, "Requisição inválida: informe o nome do método em \"method\".");
+    const std::string_view name = method->get_string();
+    const json::value *params = object->if_contains("params");
+    if (params && !params->is_array())
+        return reply(*id, logName(name),
                      Outcome::failure(ErrorCode::InvalidParams,
-                                      QStringLiteral("Parâmetros inválidos para %1: envie-os em "
-                                                     "uma lista, na ordem do método.")
-                                          .arg(name)));
-    QString why;
-    Storage *store = storage(&why);
-    if (!store) {
-        // An unknown name is still the caller's fault, even while the database is away.
-        Outcome outcome = Outcome::failure(
-            ErrorCode::StorageFailure, QStringLiteral("Banco de dados indisponível: %1").arg(why));
-        return reply(id, name, outcome);
-    }
-    return reply(id, name, callMethod(*store, name, params.toArray()));
+                                      "Parâmetros inválidos para " + excerpt(name) +
+                                          ": envie-os em uma lista, na ordem do método."));
+    static const json::array none;
+    return reply(*id, logName(name),
+                 callMethod(storage, name, params ? params->get_array() : none, &arena));
 }
 
 } // namespace caleserver

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-
 #include <functional>
+#include <string>
+#include <string_view>
 
 namespace caleserver {
 
@@ -12,13 +11,14 @@ class Storage;
 /// What one JSON-RPC call produced: the answer body and what the log line needs.
 struct RpcAnswer
 {
-    QByteArray body;
-    QString method;
+    std::string body;
+    std::string method; // a bounded prefix of the name, as sent: log it through logLine()
     int code = 0;
 };
 
-/// Answers one JSON-RPC 2.0 request body. The storage is asked for only when a method runs;
-/// nullptr (with a reason) makes the call a storage failure.
-RpcAnswer answerRpc(const QByteArray &body, const std::function<Storage *(QString *)> &storage);
+/// Answers one JSON-RPC 2.0 request body. The storage is asked for only when a well-formed call
+/// of a known method needs the database; nullptr (with a reason) makes the call a storage
+/// failure.
+RpcAnswer answerRpc(std::string_view body, const std::function<Storage *(std::string *)> &storage);
 
 } // namespace caleserver

@@ -1,14 +1,14 @@
 #pragma once
 
-#include <QString>
+#include <string>
 
 namespace caleserver {
 
 class Storage;
 
 /// Creates every table and index that is missing, in one transaction.
-bool createSchema(Storage &storage, QString *error);
+bool createSchema(Storage &storage, std::string *error);
 /// Whether the calendar tables exist (a server refuses to start on an empty database).
-bool schemaPresent(Storage &storage, QString *error);
+bool schemaPresent(Storage &storage, std::string *error);
 
 } // namespace caleserver

@@ -5,15 +5,15 @@
 #include "schema.h"
 #include "storage.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QStandardPaths>
-
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -27,14 +27,15 @@ const char *const rpcPath = "/QMR07700.rdmCaleProd";
 // The storage of the pool thread running the current call; each thread keeps one open connection
 // for its whole life, because opening one per call costs far more than the call itself.
 thread_local std::unique_ptr<Storage> *t_storage = nullptr;
-thread_local const QString *t_databaseUrl = nullptr;
+thread_local const std::string *t_databaseUrl = nullptr;
+thread_local StorageLimits t_limits;
 
-Storage *threadStorage(QString *error)
+Storage *threadStorage(std::string *error)
 {
     if (!t_storage)
         return nullptr;
     if (!*t_storage) {
-        *t_storage = Storage::create(*t_databaseUrl, error);
+        *t_storage = Storage::create(*t_databaseUrl, error, t_limits);
         if (!*t_storage)
             return nullptr;
     }
@@ -50,8 +51,9 @@ Storage *threadStorage(QString *error)
 class WorkerPool : public httplib::TaskQueue
 {
 public:
-    WorkerPool(int threads, QString databaseUrl)
+    WorkerPool(int threads, std::string databaseUrl, StorageLimits limits)
         : m_databaseUrl(std::move(databaseUrl))
+        , m_limits(limits)
     {
         for (int i = 0; i < threads; ++i)
             m_threads.emplace_back([this] { work(); });
@@ -86,6 +88,7 @@ private:
         std::unique_ptr<Storage> storage;
         t_storage = &storage;
         t_databaseUrl = &m_databaseUrl;
+        t_limits = m_limits;
         for (;;) {
             std::function<void()> task;
             {
@@ -103,7 +106,8 @@ private:
         t_databaseUrl = nullptr;
     }
 
-    const QString m_databaseUrl;
+    const std::string m_databaseUrl;
+    const StorageLimits m_limits;
     std::vector<std::thread> m_threads;
     std::deque<std::function<void()>> m_tasks;
     std::mutex m_mutex;
@@ -111,10 +115,9 @@ private:
     bool m_stopping = false;
 };
 
-bool isLoopback(const QString &host)
+bool isLoopback(const std::string &host)
 {
-    return host == QLatin1String("localhost") || host == QLatin1String("::1") ||
-           host.startsWith(QLatin1String("127."));
+    return host == "localhost" || host == "::1" || host.starts_with("127.");
 }
 
 bool sameToken(const std::string &given, const std::string &expected)
@@ -145,7 +148,7 @@ Server::Server(ServerOptions options)
     : d(std::make_unique<Private>())
 {
     d->options = std::move(options);
-    if (d->options.databaseUrl.isEmpty())
+    if (d->options.databaseUrl.empty())
         d->options.databaseUrl = defaultDatabaseUrl();
 }
 
@@ -154,23 +157,22 @@ Server::~Server()
     stop();
 }
 
-bool Server::start(QString *error)
+bool Server::start(std::string *error)
 {
     if (d->running)
         return true;
     if (d->used) {
-        *error = QStringLiteral("Este servidor já foi parado; crie outro para iniciar de novo.");
+        *error = "Este servidor já foi parado; crie outro para iniciar de novo.";
         return false;
     }
     const ServerOptions &options = d->options;
-    if (options.token.isEmpty() && !isLoopback(options.listenHost)) {
-        *error = QStringLiteral("Recusado escutar em %1 sem token: use --token para exigir "
-                                "autenticação fora da máquina local.")
-                     .arg(options.listenHost);
+    if (options.token.empty() && !isLoopback(options.listenHost)) {
+        *error = "Recusado escutar em " + options.listenHost +
+                 " sem token: use --token para exigir autenticação fora da máquina local.";
         return false;
     }
     if (options.threads < 1) {
-        *error = QStringLiteral("Número de threads inválido: %1.").arg(options.threads);
+        *error = "Número de threads inválido: " + std::to_string(options.threads) + ".";
         return false;
     }
     {
@@ -182,15 +184,17 @@ bool Server::start(QString *error)
 
     httplib::Server &http = d->http;
     const int threads = options.threads;
-    const QString url = options.databaseUrl;
-    http.new_task_queue = [threads, url] { return new WorkerPool(threads, url); };
+    const std::string url = options.databaseUrl;
+    StorageLimits limits;
+    limits.statementTimeoutMs = options.statementTimeoutMs;
+    http.new_task_queue = [threads, url, limits] { return new WorkerPool(threads, url, limits); };
     // Without this each call waits ~40 ms on Nagle plus delayed ACK.
     http.set_tcp_nodelay(true);
     http.set_keep_alive_max_count(10000);
     http.set_keep_alive_timeout(10);
     http.set_payload_max_length(maxBody);
 
-    const std::string token = options.token.toStdString();
+    const std::string token = options.token;
     http.set_pre_routing_handler(
         [token](const httplib::Request &request, httplib::Response &response) {
             if (token.empty() || request.path == "/health")
@@ -210,27 +214,25 @@ bool Server::start(QString *error)
         response.set_content("ok\n", "text/plain");
     });
     http.Post(rpcPath, [](const httplib::Request &request, httplib::Response &response) {
-        QElapsedTimer timer;
-        timer.start();
-        const RpcAnswer answer = answerRpc(QByteArray::fromStdString(request.body), &threadStorage);
-        response.set_content(answer.body.constData(), size_t(answer.body.size()),
-                             "application/json");
-        const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-        if (answer.code == 0)
-            qCInfo(lcServer).noquote() << answer.method << QString::number(ms, 'f', 1) << "ms ok";
-        else
-            qCInfo(lcServer).noquote()
-                << answer.method << QString::number(ms, 'f', 1) << "ms erro" << answer.code;
+        const auto started = std::chrono::steady_clock::now();
+        const RpcAnswer answer = answerRpc(request.body, &threadStorage);
+        response.set_content(answer.body.data(), answer.body.size(), "application/json");
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+                .count();
+        char duration[32];
+        std::snprintf(duration, sizeof duration, "%.1f", ms);
+        logLine(answer.method + " " + duration +
+                (answer.code == 0 ? " ms ok" : " ms erro " + std::to_string(answer.code)));
     });
 
     // Calls refused before they reach a method (token, body size) still get their log line.
     http.set_logger([](const httplib::Request &request, const httplib::Response &response) {
         if (response.status != 200 && response.status != 404)
-            qCInfo(lcServer).noquote()
-                << QString::fromStdString(request.path) << "recusada: HTTP" << response.status;
+            logLine(request.path + " recusada: HTTP " + std::to_string(response.status));
     });
 
-    const std::string host = options.listenHost.toStdString();
+    const std::string &host = options.listenHost;
     int port = options.port;
     if (port == 0) {
         port = http.bind_to_any_port(host);
@@ -238,10 +240,8 @@ bool Server::start(QString *error)
         port = -1;
     }
     if (port <= 0) {
-        *error = QStringLiteral("Não foi possível escutar em %1:%2: endereço inválido ou porta em "
-                                "uso.")
-                     .arg(options.listenHost)
-                     .arg(options.port);
+        *error = "Não foi possível escutar em " + options.listenHost + ":" +
+                 std::to_string(options.port) + ": endereço inválido ou porta em uso.";
         return false;
     }
     d->port = port;
@@ -255,13 +255,12 @@ bool Server::start(QString *error)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (d->ended) {
         d->thread.join();
-        *error = QStringLiteral("O servidor parou ao iniciar em %1:%2.")
-                     .arg(options.listenHost)
-                     .arg(port);
+        *error = "O servidor parou ao iniciar em " + options.listenHost + ":" +
+                 std::to_string(port) + ".";
         return false;
     }
     d->running = true;
-    qCInfo(lcServer).noquote() << "servidor escutando em" << options.listenHost << "porta" << port;
+    logLine("servidor escutando em " + options.listenHost + " porta " + std::to_string(port));
     return true;
 }
 
@@ -279,14 +278,15 @@ void Server::stop()
     d->running = false;
 }
 
-QString defaultDatabaseUrl()
+std::string defaultDatabaseUrl()
 {
-    QString base = qEnvironmentVariable("XDG_DATA_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.local/share");
-    const QString folder = base + QStringLiteral("/caleprodu");
-    QDir().mkpath(folder);
-    return QStringLiteral("sqlite:") + folder + QStringLiteral("/caleprodu.db");
+    const char *data = std::getenv("XDG_DATA_HOME");
+    const char *home = std::getenv("HOME");
+    std::string base = data && *data ? data : std::string(home ? home : "") + "/.local/share";
+    const std::string folder = base + "/caleprodu";
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    return "sqlite:" + folder + "/caleprodu.db";
 }
 
 } // namespace caleserver

@@ -2,34 +2,49 @@
 
 #include "storage.h"
 
+struct sqlite3;
+
 namespace caleserver {
 
 /// A SQLite file in WAL mode: readers never wait for the writer, writers take the lock up front.
 class SqliteStorage : public Storage
 {
 public:
-    SqliteStorage(QString connectionName, QString path);
+    SqliteStorage(std::string path, StorageLimits limits);
+    ~SqliteStorage() override;
 
-    QString engineName() const override { return QStringLiteral("SQLite"); }
-    QString dateType() const override { return QStringLiteral("DATE"); }
-    QString calendarTableSuffix() const override { return QStringLiteral(" WITHOUT ROWID"); }
-    QString shareLock() const override { return {}; }
-    QString daySeries() const override;
-    QString weekdayOf(const QString &column) const override;
-    QString dayOfMonthOf(const QString &column) const override;
+    std::string engineName() const override { return "SQLite"; }
+    std::string dateType() const override { return "DATE"; }
+    std::string calendarTableSuffix() const override { return " WITHOUT ROWID"; }
+    std::string shareLock() const override { return {}; }
+    std::string daySeries() const override;
+    std::string weekdayOf(const std::string &column) const override;
+    std::string dayOfMonthOf(const std::string &column) const override;
 
 protected:
-    bool configure(QSqlDatabase &db, QString *error) override;
-    QString beginStatement(Mode mode) const override;
-    bool isTransient(const QSqlError &error) const override;
+    bool connect(std::string *error) override;
+    void disconnect() override;
+    bool connected() const override { return m_db != nullptr; }
+    std::unique_ptr<Statement> prepare(const std::string &sql) override;
+    bool execText(const std::string &sql) override;
+    std::string beginStatement(Mode mode) const override;
     bool keepsControlPrepared() const override { return true; }
-    // In autocommit a SELECT reads one snapshot of the file, held until it is reset.
-    bool readsWithoutTransaction() const override { return true; }
+    std::string tableQuery() const override;
+    bool isTransient(const std::string &code) const override;
+    bool isBroken(const std::string &) const override { return false; }
+    void beginCall(std::chrono::steady_clock::time_point deadline) override;
     void beginBulk() override;
-    void endBulk(bool committed) override;
+    void endBulk() override;
+    int waitLimitMs() const override { return m_limits.sqliteBusyMs; }
 
 private:
-    QString m_path;
+    class SqliteStatement;
+    static int waitForLock(void *self, int count);
+    void failFromDb();
+
+    std::string m_path;
+    sqlite3 *m_db = nullptr;
+    std::chrono::steady_clock::time_point m_deadline;
 };
 
 } // namespace caleserver

@@ -4,14 +4,8 @@
 #include "postgresstorage.h"
 #include "sqlitestorage.h"
 
-#include <QDate>
-#include <QDateTime>
-#include <QSqlQuery>
-#include <QThread>
-#include <QUrl>
-
-#include <atomic>
 #include <random>
+#include <thread>
 
 namespace caleserver {
 
@@ -19,65 +13,78 @@ namespace {
 
 constexpr int maxTries = 5;
 
-QString nextConnectionName()
+bool startsWithNoCase(std::string_view text, std::string_view prefix)
 {
-    static std::atomic<quint64> counter{0};
-    return QStringLiteral("caleserver-%1").arg(++counter);
+    if (text.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
+            return false;
+    return true;
+}
+
+std::string unavailable(const std::string &why)
+{
+    return "Banco de dados indisponível: " + why;
 }
 
 } // namespace
 
-std::unique_ptr<Storage> Storage::create(const QString &url, QString *error)
+std::string Param::toText() const
 {
-    if (url.startsWith(QLatin1String("sqlite:"), Qt::CaseInsensitive)) {
-        QString path = url.mid(7);
-        if (path.startsWith(QLatin1String("//")))
-            path = path.mid(2);
-        if (path.isEmpty()) {
-            *error =
-                QStringLiteral("Endereço de banco inválido: informe o arquivo em sqlite:CAMINHO.");
+    switch (m_kind) {
+    case Kind::Null:
+        return {};
+    case Kind::Text:
+        return std::string(m_text);
+    case Kind::Integer:
+        return std::to_string(m_integer);
+    }
+    return {};
+}
+
+Rows::~Rows() = default;
+
+std::unique_ptr<Storage> Storage::create(std::string_view url, std::string *error,
+                                         StorageLimits limits)
+{
+    if (startsWithNoCase(url, "sqlite:")) {
+        std::string_view path = url.substr(7);
+        if (path.starts_with("//"))
+            path.remove_prefix(2);
+        if (path.empty()) {
+            *error = "Endereço de banco inválido: informe o arquivo em sqlite:CAMINHO.";
             return nullptr;
         }
-        return std::make_unique<SqliteStorage>(nextConnectionName(), path);
+        return std::make_unique<SqliteStorage>(std::string(path), limits);
     }
-    const QUrl parsed(url, QUrl::StrictMode);
-    const QString scheme = parsed.scheme().toLower();
-    if (parsed.isValid() &&
-        (scheme == QLatin1String("postgresql") || scheme == QLatin1String("postgres"))) {
-        const QString dbName = parsed.path().mid(1);
-        if (dbName.isEmpty() || dbName.contains(QLatin1Char('/'))) {
-            *error = QStringLiteral("Endereço de banco inválido: informe o banco em "
-                                    "postgresql://usuário@máquina:porta/banco.");
+    if (startsWithNoCase(url, "postgresql://") || startsWithNoCase(url, "postgres://")) {
+        PostgresStorage::Address params;
+        if (!PostgresStorage::parseUrl(url, &params)) {
+            *error = "Endereço de banco inválido: informe o banco em "
+                     "postgresql://usuário@máquina:porta/banco.";
             return nullptr;
         }
-        PostgresStorage::Params params;
-        params.host = parsed.host().isEmpty() ? QStringLiteral("localhost") : parsed.host();
-        params.port = parsed.port(5432);
-        params.user = parsed.userName();
-        params.password = parsed.password();
-        params.database = dbName;
-        return std::make_unique<PostgresStorage>(nextConnectionName(), params);
+        return std::make_unique<PostgresStorage>(std::move(params), limits);
     }
-    *error = QStringLiteral("Endereço de banco não reconhecido: \"%1\". Use sqlite:CAMINHO ou "
-                            "postgresql://usuário@máquina:porta/banco.")
-                 .arg(url);
+    *error = "Endereço de banco não reconhecido: \"" + printable(url, 200) +
+             "\". Use sqlite:CAMINHO ou postgresql://usuário@máquina:porta/banco.";
     return nullptr;
 }
 
-Storage::Storage(QString connectionName)
-    : m_connectionName(std::move(connectionName))
+Storage::Storage(StorageLimits limits)
+    : m_limits(limits)
 {}
 
-Storage::~Storage()
-{
-    close();
-}
+Storage::~Storage() = default;
 
-bool Storage::open(QString *error)
+bool Storage::open(std::string *error)
 {
     if (isOpen())
         return true;
-    if (!configure(m_db, error)) {
+    // Statements of a connection that was lost go with it.
+    close();
+    if (!connect(error)) {
         close();
         return false;
     }
@@ -86,79 +93,81 @@ bool Storage::open(QString *error)
 
 bool Storage::isOpen() const
 {
-    return m_db.isValid() && m_db.isOpen();
+    return connected();
 }
 
 void Storage::close()
 {
-    qDeleteAll(m_prepared);
+    // Statements belong to their connection: they go first.
+    m_active.clear();
     m_prepared.clear();
     m_once.reset();
-    if (m_db.isValid()) {
-        m_db.close();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_connectionName);
-    }
+    disconnect();
 }
 
-QSqlDatabase Storage::database() const
+void Storage::fail(std::string code, std::string text)
 {
-    return m_db;
+    m_errorCode = std::move(code);
+    m_errorText = std::move(text);
 }
 
-QSqlQuery *Storage::run(QSqlQuery *query, const QVariantList &binds)
+Rows *Storage::run(Statement *statement, Params binds)
 {
-    // A kept statement keeps its bound values between runs, and Qt registers a positional bind
-    // anew on every call: bind again only what changed.
-    for (int i = 0; i < binds.size(); ++i) {
-        const QVariant &value = binds.at(i);
-        const QVariant bound = query->boundValue(i);
-        if (bound.typeId() != value.typeId() || bound.isNull() != value.isNull() || bound != value)
-            query->bindValue(i, value);
-    }
-    if (!query->exec()) {
-        m_lastError = query->lastError();
-        m_lastSql = query->lastQuery();
+    m_active.push_back(statement);
+    if (!statement->run(binds))
         return nullptr;
-    }
-    return query;
+    m_changed += statement->changes();
+    return statement;
 }
 
-QSqlQuery *Storage::exec(const QString &sql, const QVariantList &binds)
+Rows *Storage::exec(const std::string &sql, Params binds)
 {
-    QSqlQuery *query = m_prepared.value(sql);
-    if (!query) {
-        auto fresh = std::make_unique<QSqlQuery>(m_db);
-        fresh->setForwardOnly(true);
-        if (!fresh->prepare(sql)) {
-            m_lastError = fresh->lastError();
-            m_lastSql = sql;
-            return nullptr;
-        }
-        query = fresh.release();
-        m_prepared.insert(sql, query);
-    }
-    return run(query, binds);
-}
-
-QSqlQuery *Storage::execOnce(const QString &sql, const QVariantList &binds)
-{
-    m_once = std::make_unique<QSqlQuery>(m_db);
-    m_once->setForwardOnly(true);
-    if (!m_once->prepare(sql)) {
-        m_lastError = m_once->lastError();
+    auto found = m_prepared.find(sql);
+    if (found == m_prepared.end()) {
         m_lastSql = sql;
-        return nullptr;
+        std::unique_ptr<Statement> fresh = prepare(sql);
+        if (!fresh)
+            return nullptr;
+        found = m_prepared.emplace(sql, std::move(fresh)).first;
     }
+    Rows *rows = run(found->second.get(), binds);
+    if (!rows)
+        m_lastSql = sql;
+    return rows;
+}
+
+Rows *Storage::execOnce(const std::string &sql, Params binds)
+{
+    std::erase(m_active, m_once.get());
+    m_once.reset();
+    m_lastSql = sql;
+    m_once = prepareOnce(sql);
+    if (!m_once)
+        return nullptr;
     return run(m_once.get(), binds);
+}
+
+bool Storage::execDirect(const std::string &sql)
+{
+    m_lastSql = sql;
+    return execText(sql);
+}
+
+bool Storage::control(const std::string &sql)
+{
+    // Where the engine can prepare BEGIN and COMMIT they are kept prepared like any statement:
+    // parsing them again costs a noticeable share of a one-lookup call.
+    if (keepsControlPrepared())
+        return exec(sql) != nullptr;
+    return execDirect(sql);
 }
 
 Outcome Storage::storageFailure() const
 {
     return Outcome::failure(ErrorCode::StorageFailure,
-                            QStringLiteral("Falha no banco de dados; nada foi alterado. Tente "
-                                           "novamente ou avise o suporte. Detalhe: %1")
-                                .arg(m_lastError.text().trimmed()));
+                            "Falha no banco de dados; nada foi alterado. Tente novamente ou avise "
+                            "o suporte. Detalhe: " +
+                                printable(m_errorText, 500));
 }
 
 void Storage::markBulk()
@@ -169,146 +178,111 @@ void Storage::markBulk()
     }
 }
 
-QString Storage::isoDate(const QVariant &value)
+bool Storage::hasTable(const std::string &name, std::string *error)
 {
-    if (value.typeId() == QMetaType::QDate)
-        return isoText(value.toDate());
-    if (value.typeId() == QMetaType::QDateTime)
-        return isoText(value.toDateTime().date());
-    return value.toString().left(10);
+    if (!open(error)) {
+        *error = unavailable(*error);
+        return false;
+    }
+    Rows *rows = exec(tableQuery(), {name});
+    if (!rows) {
+        *error = storageFailure().message;
+        return false;
+    }
+    const bool found = rows->next();
+    rows->finish();
+    return found;
 }
 
-// Dates cross every call as ISO text; QDate's own conversions go through its general format
-// parser and printf, which cost more than the lookup the date is for.
-QString Storage::isoText(QDate date)
+void Storage::finishActive()
 {
-    const int year = date.year();
-    if (!date.isValid() || year < 1 || year > 9999)
-        return {};
-    const int parts[] = {year / 1000,
-                         year / 100 % 10,
-                         year / 10 % 10,
-                         year % 10,
-                         -1,
-                         date.month() / 10,
-                         date.month() % 10,
-                         -1,
-                         date.day() / 10,
-                         date.day() % 10};
-    QString text(10, Qt::Uninitialized);
-    QChar *out = text.data();
-    for (int digit : parts)
-        *out++ = digit < 0 ? QLatin1Char('-') : QLatin1Char(char('0' + digit));
-    return text;
+    for (Statement *statement : m_active)
+        statement->finish();
+    m_active.clear();
 }
 
-QDate Storage::parseIso(QStringView text)
+Outcome Storage::attempt(Mode mode, const std::function<Outcome()> &body, bool *committing)
 {
-    if (text.size() != 10 || text[4] != QLatin1Char('-') || text[7] != QLatin1Char('-'))
-        return {};
-    const auto number = [text](int from, int count) {
-        int value = 0;
-        for (int i = from; i < from + count; ++i) {
-            const char16_t c = text[i].unicode();
-            if (c < u'0' || c > u'9')
-                return -1;
-            value = value * 10 + (c - u'0');
-        }
-        return value;
-    };
-    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
-    if (year < 1 || month < 0 || day < 0)
-        return {};
-    return QDate(year, month, day); // invalid when the day does not exist
-}
-
-bool Storage::execDirect(const QString &sql)
-{
-    QSqlQuery query(m_db);
-    if (query.exec(sql))
-        return true;
-    m_lastError = query.lastError();
-    m_lastSql = sql;
-    return false;
-}
-
-bool Storage::execControl(const QString &sql)
-{
-    // Where the driver can prepare BEGIN and COMMIT they are kept prepared like any statement:
-    // parsing them again costs a noticeable share of a one-lookup call.
-    if (!keepsControlPrepared())
-        return execDirect(sql);
-    return exec(sql) != nullptr;
+    // One statement is a transaction of its own: sparing BEGIN and COMMIT spares two round trips
+    // on every read.
+    if (mode == Mode::Read) {
+        Outcome outcome = body();
+        finishActive();
+        return outcome;
+    }
+    if (!control(beginStatement(mode))) {
+        finishActive();
+        return storageFailure();
+    }
+    Outcome outcome = body();
+    // A read left positioned keeps SQLite from committing.
+    finishActive();
+    if (!outcome.ok())
+        return outcome;
+    *committing = true;
+    if (!control("COMMIT")) {
+        finishActive();
+        return storageFailure();
+    }
+    finishActive();
+    return outcome;
 }
 
 Outcome Storage::transaction(Mode mode, const std::function<Outcome()> &body)
 {
     thread_local std::mt19937 random{std::random_device{}()};
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(waitLimitMs());
+    bool reopened = false;
     for (int attempt = 1;; ++attempt) {
-        QString openError;
+        std::string openError;
         if (!open(&openError))
-            return Outcome::failure(
-                ErrorCode::StorageFailure,
-                QStringLiteral("Banco de dados indisponível: %1").arg(openError));
-        m_lastError = QSqlError();
+            return Outcome::failure(ErrorCode::StorageFailure, unavailable(openError));
+        m_errorCode.clear();
+        m_errorText.clear();
+        m_changed = 0;
         m_bulk = false;
+        beginCall(deadline);
 
-        Outcome outcome;
-        bool committed = false;
-        // One statement is a transaction of its own: sparing BEGIN and COMMIT spares two round
-        // trips to a database server on every read.
-        const bool single = mode == Mode::Read && readsWithoutTransaction();
-        if (single) {
-            outcome = body();
-            for (QSqlQuery *query : std::as_const(m_prepared))
-                query->finish();
-            if (m_once)
-                m_once->finish();
-            committed = outcome.ok();
-        } else if (!execControl(beginStatement(mode))) {
-            outcome = storageFailure();
-        } else {
-            outcome = body();
-            if (outcome.ok()) {
-                // A read left positioned keeps SQLite from committing.
-                for (QSqlQuery *query : std::as_const(m_prepared))
-                    query->finish();
-                if (m_once)
-                    m_once->finish();
-                committed = execControl(QStringLiteral("COMMIT"));
-                if (!committed)
-                    outcome = storageFailure();
-            }
-        }
-        const QSqlError failure = m_lastError;
-        if (!committed && !single) {
-            QSqlQuery rollback(m_db);
-            rollback.exec(QStringLiteral("ROLLBACK"));
-        }
+        bool committing = false;
+        Outcome outcome = this->attempt(mode, body, &committing);
+        const bool committed = outcome.ok();
+        const std::string errorCode = m_errorCode;
+        const std::string errorText = m_errorText;
+        if (!committed && mode == Mode::Write && connected())
+            execText("ROLLBACK");
         if (m_bulk)
-            endBulk(committed);
-        if (committed)
+            endBulk();
+        if (committed) {
+            if (mode == Mode::Write)
+                afterCommit(m_changed);
             return outcome;
+        }
         if (outcome.code != ErrorCode::StorageFailure)
             return outcome;
 
-        const bool transient = failure.isValid() && isTransient(failure);
-        qCWarning(lcServer).noquote() << "falha no banco (tentativa" << attempt
-                                      << "):" << failure.text() << "em" << m_lastSql.simplified();
-        if (!transient) {
-            // A broken connection is reopened by the next call instead of failing forever.
-            QSqlQuery ping(m_db);
-            if (!ping.exec(QStringLiteral("SELECT 1")))
-                close();
+        logLine("falha no banco (tentativa " + std::to_string(attempt) + "): " + errorText +
+                " em " + m_lastSql);
+        if (!connected())
+            close();
+        if (isBroken(errorCode)) {
+            close();
+            // Nothing of this call was committed, so it can run again on a new connection; a
+            // COMMIT whose answer was lost cannot, since it may have been applied.
+            if (!reopened && !committing) {
+                reopened = true;
+                continue;
+            }
             return outcome;
         }
-        if (attempt >= maxTries)
-            return Outcome::failure(
-                ErrorCode::StorageFailure,
-                QStringLiteral("O banco de dados está ocupado com outras "
-                               "gravações; nada foi alterado. Tente novamente."));
+        if (!isTransient(errorCode))
+            return outcome;
+        if (attempt >= maxTries || std::chrono::steady_clock::now() >= deadline)
+            return Outcome::failure(ErrorCode::StorageFailure,
+                                    "O banco de dados está ocupado com outras gravações; nada foi "
+                                    "alterado. Tente novamente.");
         std::uniform_int_distribution<int> pause(5, 20 * attempt + 5);
-        QThread::msleep(pause(random));
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause(random)));
     }
 }
 

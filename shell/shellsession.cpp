@@ -21,8 +21,9 @@ ShellSession::~ShellSession()
 
 bool ShellSession::start(const ShellOptions &options, QString *error)
 {
-    const QString databaseUrl =
-        options.databaseUrl.isEmpty() ? caleserver::defaultDatabaseUrl() : options.databaseUrl;
+    const QString databaseUrl = options.databaseUrl.isEmpty()
+                                    ? QString::fromStdString(caleserver::defaultDatabaseUrl())
+                                    : options.databaseUrl;
 
     DefaultOperatorContext &context = ShellOperatorContext();
     context.SetBranch(options.branch);
@@ -45,14 +46,19 @@ bool ShellSession::start(const ShellOptions &options, QString *error)
 bool ShellSession::startEmbeddedServer(const QString &databaseUrl, QString *error)
 {
     // First run: create the schema and the demo data; both keep what already exists.
-    if (!caleserver::initDatabase(databaseUrl, error) || !caleserver::seedDemo(databaseUrl, error))
-        return false;
+    const std::string url = databaseUrl.toStdString();
+    std::string message;
     caleserver::ServerOptions options;
-    options.databaseUrl = databaseUrl;
+    options.databaseUrl = url;
     options.port = 0;
     options.threads = 2;
-    m_server = std::make_unique<caleserver::Server>(options);
-    return m_server->start(error);
+    if (caleserver::initDatabase(url, &message) && caleserver::seedDemo(url, &message)) {
+        m_server = std::make_unique<caleserver::Server>(options);
+        if (m_server->start(&message))
+            return true;
+    }
+    *error = QString::fromStdString(message);
+    return false;
 }
 
 bool ShellSession::loadPackage(QString *error)

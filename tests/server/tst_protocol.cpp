@@ -221,33 +221,33 @@ private slots:
         QFETCH(bool, emptyDatabase);
         QFETCH(QString, mentions);
         caleserver::ServerOptions options;
-        options.databaseUrl = m_fixture.url();
+        QString url = m_fixture.url();
         if (emptyDatabase)
-            options.databaseUrl =
-                QStringLiteral("sqlite:") + QDir::tempPath() +
-                QStringLiteral("/caleprodu-empty-%1.db").arg(QCoreApplication::applicationPid());
-        options.listenHost = host;
-        options.token = token;
+            url = QStringLiteral("sqlite:") + QDir::tempPath() +
+                  QStringLiteral("/caleprodu-empty-%1.db").arg(QCoreApplication::applicationPid());
+        options.databaseUrl = url.toStdString();
+        options.listenHost = host.toStdString();
+        options.token = token.toStdString();
         options.port = 0;
         caleserver::Server server(options);
-        QString error;
+        std::string error;
         QVERIFY(!server.start(&error));
-        QVERIFY2(error.contains(mentions), qPrintable(error));
+        QVERIFY2(QString::fromStdString(error).contains(mentions), error.c_str());
         if (emptyDatabase)
-            QFile::remove(options.databaseUrl.mid(7));
+            QFile::remove(url.mid(7));
     }
 
     void openAddressWithToken()
     {
         caleserver::ServerOptions options;
-        options.databaseUrl = m_fixture.url();
-        options.listenHost = QStringLiteral("0.0.0.0");
-        options.token = QStringLiteral("t0k3n");
+        options.databaseUrl = m_fixture.url().toStdString();
+        options.listenHost = "0.0.0.0";
+        options.token = "t0k3n";
         options.port = 0;
         options.threads = 1;
         caleserver::Server server(options);
-        QString error;
-        QVERIFY2(server.start(&error), qPrintable(error));
+        std::string error;
+        QVERIFY2(server.start(&error), error.c_str());
         QCOMPARE(RpcClient(server.port(), "t0k3n").call("GetPesqCaleProdu", {"0001"}).column(),
                  QStringList{"0001"});
     }

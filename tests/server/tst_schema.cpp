@@ -1,8 +1,11 @@
 // Schema set-up and demo data: repeatable, complete, holidays computed.
 
-#include <demodata.h>
 #include <serverfixture.h>
+// moc cannot read the standard library's C++20 headers that the server's own headers use.
+#ifndef Q_MOC_RUN
+#include <demodata.h>
 #include <storage.h>
+#endif
 
 #include <QSqlQuery>
 #include <QTest>
@@ -49,13 +52,15 @@ private slots:
     {
         QFETCH(int, year);
         QFETCH(QDate, easter);
-        QCOMPARE(caleserver::easterSunday(year), easter);
+        QCOMPARE(QString::fromStdString(caleserver::easterSunday(year).iso()),
+                 easter.toString(Qt::ISODate));
     }
 
     void seedIsRepeatableAndKeepsEdits()
     {
-        QString error;
-        QVERIFY2(caleserver::seedDemo(m_db->url(), &error), qPrintable(error));
+        std::string error;
+        const std::string url = m_db->url().toStdString();
+        QVERIFY2(caleserver::seedDemo(url, &error), error.c_str());
         const QStringList calendar = m_db->calendar();
         QVERIFY(!calendar.isEmpty());
         const QVariant holidays = m_db->value("SELECT COUNT(*) FROM FERIADO");
@@ -63,16 +68,16 @@ private slots:
                            {calendar.first().section('/', 2)}));
         const QStringList edited = m_db->calendar();
 
-        QVERIFY2(caleserver::initDatabase(m_db->url(), &error), qPrintable(error));
-        QVERIFY2(caleserver::seedDemo(m_db->url(), &error), qPrintable(error));
+        QVERIFY2(caleserver::initDatabase(url, &error), error.c_str());
+        QVERIFY2(caleserver::seedDemo(url, &error), error.c_str());
         QCOMPARE(m_db->calendar(), edited);
         QCOMPARE(m_db->value("SELECT COUNT(*) FROM FERIADO"), holidays);
     }
 
     void demoDataHasWhatTheScreensNeed()
     {
-        QString error;
-        QVERIFY2(caleserver::seedDemo(m_db->url(), &error), qPrintable(error));
+        std::string error;
+        QVERIFY2(caleserver::seedDemo(m_db->url().toStdString(), &error), error.c_str());
         const auto count = [this](const char *sql) {
             return m_db->value(QLatin1String(sql)).toInt();
         };
@@ -103,21 +108,19 @@ private slots:
     // Kept statements bind again only the values that changed since their last run.
     void keptStatementSeesEveryNewValue()
     {
-        QString error;
+        std::string error;
         const std::unique_ptr<caleserver::Storage> storage =
-            caleserver::Storage::create(m_db->url(), &error);
-        QVERIFY2(storage && storage->open(&error), qPrintable(error));
-        const QString sql = QStringLiteral("SELECT CAST(? AS VARCHAR(10)), CAST(? AS VARCHAR(10))");
-        const QList<QVariant> values{QStringLiteral("a"), QStringLiteral("a"),
-                                     QStringLiteral("b"), QVariant(QMetaType(QMetaType::QString)),
-                                     QString(""),         7,
-                                     QStringLiteral("7"), QStringLiteral("a")};
-        for (const QVariant &value : values) {
-            QSqlQuery *query = storage->exec(sql, {value, QStringLiteral("x")});
+            caleserver::Storage::create(m_db->url().toStdString(), &error);
+        QVERIFY2(storage && storage->open(&error), error.c_str());
+        const std::string sql = "SELECT CAST(? AS VARCHAR(10)), CAST(? AS VARCHAR(10))";
+        const caleserver::Param values[] = {"a", "a", "b", nullptr, "", 7, "7", "a"};
+        for (const caleserver::Param &value : values) {
+            caleserver::Rows *query = storage->exec(sql, {value, "x"});
             QVERIFY(query && query->next());
-            QCOMPARE(query->value(0).isNull(), value.isNull());
-            QCOMPARE(query->value(0).toString(), value.toString());
-            QCOMPARE(query->value(1).toString(), QStringLiteral("x"));
+            const bool isNull = value.kind() == caleserver::Param::Kind::Null;
+            QCOMPARE(query->isNull(0), isNull);
+            QCOMPARE(std::string(query->text(0)), value.toText());
+            QCOMPARE(std::string(query->text(1)), std::string("x"));
             query->finish();
         }
     }

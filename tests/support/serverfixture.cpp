@@ -27,8 +27,12 @@ ServerFixture::Status ServerFixture::use(Engine engine, QString *message)
         environment.database.reset();
         return skipped ? Status::Skipped : Status::Failed;
     }
-    if (m_options.seedDemo && !caleserver::seedDemo(environment.database->url(), message))
+    std::string seedError;
+    if (m_options.seedDemo &&
+        !caleserver::seedDemo(environment.database->url().toStdString(), &seedError)) {
+        *message = QString::fromStdString(seedError);
         return Status::Failed;
+    }
     environment.server = startAnother(message, m_options.token);
     return environment.server ? Status::Ready : Status::Failed;
 }
@@ -56,13 +60,17 @@ RpcClient ServerFixture::client()
 std::unique_ptr<caleserver::Server> ServerFixture::startAnother(QString *error, QString token)
 {
     caleserver::ServerOptions options;
-    options.databaseUrl = database().url();
+    options.databaseUrl = database().url().toStdString();
     options.port = 0;
     options.threads = m_options.threads;
-    options.token = std::move(token);
+    options.token = token.toStdString();
+    options.statementTimeoutMs = m_options.statementTimeoutMs;
     auto server = std::make_unique<caleserver::Server>(options);
-    if (!server->start(error))
+    std::string message;
+    if (!server->start(&message)) {
+        *error = QString::fromStdString(message);
         return nullptr;
+    }
     return server;
 }
 

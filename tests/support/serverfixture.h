@@ -36,6 +36,7 @@ public:
         bool seedDemo = false; // fill the demo data after creating the schema
         QString token;         // the server demands this bearer token when set
         int threads = 4;
+        int statementTimeoutMs = 30000; // longest wait of one PostgreSQL statement
     };
     enum class Status { Ready, Skipped, Failed };
 

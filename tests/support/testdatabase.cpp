@@ -1,10 +1,10 @@
 #include "testdatabase.h"
 
 #include <caleserver.h>
-#include <storage.h>
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
@@ -14,6 +14,66 @@
 #include <atomic>
 
 namespace testsupport {
+
+namespace {
+
+// A connection of the test itself, through Qt's drivers: what the test checks is read apart from
+// the server's own storage code.
+QSqlDatabase openConnection(const QString &url, const QString &name, QString *error)
+{
+    QSqlDatabase db;
+    if (url.startsWith(QLatin1String("sqlite:"))) {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(url.mid(7));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    } else {
+        const QUrl parsed(url);
+        db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(parsed.host());
+        db.setPort(parsed.port(5432));
+        db.setUserName(parsed.userName());
+        db.setPassword(parsed.password());
+        db.setDatabaseName(parsed.path().mid(1));
+    }
+    if (!db.open() && error)
+        *error = db.lastError().text();
+    if (db.isOpen() && db.driverName() == QLatin1String("QPSQL"))
+        QSqlQuery(db).exec(QStringLiteral("SET client_min_messages = warning"));
+    return db;
+}
+
+QString nextConnectionName()
+{
+    static std::atomic<int> counter{0};
+    return QStringLiteral("testdatabase-%1").arg(++counter);
+}
+
+// Runs one statement on a connection of its own, opened and closed around it.
+bool adminExec(const QString &url, const QString &sql, QString *error)
+{
+    const QString name = nextConnectionName();
+    bool ok = false;
+    {
+        QSqlDatabase db = openConnection(url, name, error);
+        if (db.isOpen()) {
+            QSqlQuery query(db);
+            ok = query.exec(sql);
+            if (!ok && error)
+                *error = query.lastError().text();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+QString isoDate(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QDate)
+        return value.toDate().toString(Qt::ISODate);
+    return value.toString().left(10);
+}
+
+} // namespace
 
 QString engineName(Engine engine)
 {
@@ -33,15 +93,13 @@ TestDatabase::TestDatabase(Engine engine)
 
 TestDatabase::~TestDatabase()
 {
-    m_storage.reset();
-    if (!m_dbName.isEmpty()) {
-        QString error;
-        std::unique_ptr<caleserver::Storage> admin =
-            caleserver::Storage::create(m_adminUrl, &error);
-        if (admin && admin->open(&error))
-            admin->execDirect(
-                QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_dbName));
+    if (!m_connection.isEmpty()) {
+        QSqlDatabase::database(m_connection, false).close();
+        QSqlDatabase::removeDatabase(m_connection);
     }
+    if (!m_dbName.isEmpty())
+        adminExec(m_adminUrl,
+                  QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_dbName), nullptr);
     if (!m_tempDir.isEmpty())
         QDir(m_tempDir).removeRecursively();
 }
@@ -70,13 +128,9 @@ bool TestDatabase::create(QString *message, bool *skipped)
         m_dbName = QStringLiteral("caleprodu_t_%1_%2")
                        .arg(QCoreApplication::applicationPid())
                        .arg(++counter);
-        std::unique_ptr<caleserver::Storage> admin =
-            caleserver::Storage::create(m_adminUrl, message);
-        if (!admin || !admin->open(message))
-            return false;
-        admin->execDirect(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_dbName));
-        if (!admin->execDirect(QStringLiteral("CREATE DATABASE %1").arg(m_dbName))) {
-            *message = admin->storageFailure().message;
+        adminExec(m_adminUrl,
+                  QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_dbName), nullptr);
+        if (!adminExec(m_adminUrl, QStringLiteral("CREATE DATABASE %1").arg(m_dbName), message)) {
             m_dbName.clear();
             return false;
         }
@@ -84,19 +138,24 @@ bool TestDatabase::create(QString *message, bool *skipped)
         url.setPath(QLatin1Char('/') + m_dbName);
         m_url = url.toString();
     }
-    if (!caleserver::initDatabase(m_url, message))
+    std::string error;
+    if (!caleserver::initDatabase(m_url.toStdString(), &error)) {
+        *message = QString::fromStdString(error);
         return false;
-    m_storage = caleserver::Storage::create(m_url, message);
-    return m_storage && m_storage->open(message);
+    }
+    m_connection = nextConnectionName();
+    return openConnection(m_url, m_connection, message).isOpen();
 }
 
 bool TestDatabase::exec(const QString &sql, const QVariantList &binds, QString *error)
 {
-    QSqlQuery query(m_storage->database());
-    bool ok = query.prepare(sql);
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    // Without binds the statement runs as it stands: the PostgreSQL driver cannot prepare
+    // transaction control or DDL.
+    bool ok = binds.isEmpty() || query.prepare(sql);
     for (int i = 0; ok && i < binds.size(); ++i)
         query.bindValue(i, binds.at(i));
-    ok = ok && query.exec();
+    ok = ok && (binds.isEmpty() ? query.exec(sql) : query.exec());
     if (!ok) {
         const QString text = query.lastError().text() + QStringLiteral(" in ") + sql;
         if (error)
@@ -109,7 +168,7 @@ bool TestDatabase::exec(const QString &sql, const QVariantList &binds, QString *
 
 QList<QVariantList> TestDatabase::rows(const QString &sql, const QVariantList &binds)
 {
-    QSqlQuery query(m_storage->database());
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.prepare(sql);
     for (int i = 0; i < binds.size(); ++i)
         query.bindValue(i, binds.at(i));
@@ -122,9 +181,7 @@ QList<QVariantList> TestDatabase::rows(const QString &sql, const QVariantList &b
         QVariantList row;
         for (int i = 0; i < query.record().count(); ++i) {
             const QVariant value = query.value(i);
-            row.append(value.typeId() == QMetaType::QDate
-                           ? QVariant(caleserver::Storage::isoDate(value))
-                           : value);
+            row.append(value.typeId() == QMetaType::QDate ? QVariant(isoDate(value)) : value);
         }
         result.append(row);
     }
@@ -151,7 +208,7 @@ QStringList TestDatabase::calendar()
     for (const QVariantList &row :
          rows(QStringLiteral("SELECT CDFILIAL, CDPERIPRODU, DTPRODUCAO FROM CALEPRODUCAO")))
         result.append(row.at(0).toString() + QLatin1Char('/') + row.at(1).toString() +
-                      QLatin1Char('/') + caleserver::Storage::isoDate(row.at(2)));
+                      QLatin1Char('/') + isoDate(row.at(2)));
     result.sort();
     return result;
 }

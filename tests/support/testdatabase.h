@@ -2,14 +2,9 @@
 
 #include <QList>
 #include <QMetaType>
+#include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
-
-#include <memory>
-
-namespace caleserver {
-class Storage;
-}
 
 namespace testsupport {
 
@@ -43,7 +38,8 @@ public:
     /// The URL the server takes ("sqlite:/tmp/.../test.db", "postgresql://.../caleprodu_t_...").
     QString url() const { return m_url; }
 
-    /// Runs one statement with positional (?) binds on this thread's own connection.
+    /// Runs one statement with positional (?) binds on this thread's own connection, which is the
+    /// test's and never the server's.
     bool exec(const QString &sql, const QVariantList &binds = {}, QString *error = nullptr);
     /// Result rows of a query, dates as "YYYY-MM-DD" on both engines; empty on failure.
     QList<QVariantList> rows(const QString &sql, const QVariantList &binds = {});
@@ -61,7 +57,7 @@ private:
     QString m_adminUrl;
     QString m_dbName;
     QString m_tempDir;
-    std::unique_ptr<caleserver::Storage> m_storage;
+    QString m_connection;
 };
 
 } // namespace testsupport
