@@ -229,6 +229,8 @@ public:
 private:
     void readHeader()
     {
+        m_path.clear();
+        m_head = false;
         m_parser.emplace();
         m_parser->header_limit(maxHeader);
         m_parser->body_limit(maxBody);
@@ -258,7 +260,8 @@ private:
         m_keepAlive = request.keep_alive();
         m_version = request.version();
 
-        if (m_path == "/health" && request.method() == http::verb::get) {
+        m_head = request.method() == http::verb::head;
+        if (m_path == "/health" && (request.method() == http::verb::get || m_head)) {
             // Answered here, never queued behind the workers: load balancers judge the process
             // by it, whatever the database is doing.
             if (!m_parser->is_done())
@@ -363,6 +366,8 @@ private:
         m_response.body() = std::move(body);
         m_response.keep_alive(m_keepAlive && !unreadBody);
         m_response.prepare_payload();
+        if (m_head)
+            m_response.body().clear(); // the length stays announced, the body is not sent
         m_stream.expires_after(writeTimeout);
         http::async_write(
             m_stream, m_response,
@@ -415,6 +420,7 @@ private:
     std::string m_path;
     unsigned m_version = 11;
     bool m_keepAlive = true;
+    bool m_head = false;
     Clock::time_point m_started;
     std::size_t m_drained = 0;
 };
