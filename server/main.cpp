@@ -48,9 +48,11 @@ int main(int argc, char *argv[])
                                     QStringLiteral("Cria o esquema do banco."));
     const QCommandLineOption seed(QStringLiteral("seed-demo"),
                                   QStringLiteral("Preenche os dados de demonstração."));
-    const QCommandLineOption threads(QStringLiteral("threads"),
-                                     QStringLiteral("Threads de atendimento (padrão 8)."),
-                                     QStringLiteral("N"), QStringLiteral("8"));
+    const QCommandLineOption threads(
+        QStringLiteral("threads"),
+        QStringLiteral("Trabalhadores do banco de dados, cada um com sua conexão "
+                       "(padrão 8)."),
+        QStringLiteral("N"), QStringLiteral("8"));
     parser.addOptions({listen, database, token, initDb, seed, threads});
     parser.process(app);
 
