@@ -1,6 +1,7 @@
 #include "tnetconnection.h"
 
 #include "exceptions.h"
+#include "httpclient.h"
 #include "operatorcontext.h"
 
 #include <QCoreApplication>
@@ -12,8 +13,6 @@
 #include <QJsonDocument>
 #include <QPointer>
 #include <QThread>
-
-#include <httplib.h>
 
 #include <condition_variable>
 #include <mutex>
@@ -160,28 +159,28 @@ QJsonValue toJsonParam(const QVariant &value)
     }
 }
 
-QString transportCause(httplib::Error error)
+QString transportCause(HttpClient::Failure failure)
 {
-    switch (error) {
-    case httplib::Error::Connection:
+    switch (failure) {
+    case HttpClient::Failure::Connect:
         return QStringLiteral("conexão recusada ou impossível");
-    case httplib::Error::ConnectionTimeout:
+    case HttpClient::Failure::ConnectTimeout:
         return QStringLiteral("tempo de conexão esgotado (%1 s)").arg(ConnectTimeoutSeconds);
-    case httplib::Error::Read:
+    case HttpClient::Failure::Read:
         return QStringLiteral("resposta não recebida (falha ou tempo de leitura esgotado)");
-    case httplib::Error::Write:
+    case HttpClient::Failure::Write:
         return QStringLiteral("falha ao enviar o pedido");
-    default:
-        return QStringLiteral("falha de comunicação (%1)")
-            .arg(QString::fromStdString(httplib::to_string(error)));
+    case HttpClient::Failure::None:
+        break;
     }
+    return QStringLiteral("falha de comunicação");
 }
 
 } // namespace
 
 struct TNetConnection::Private
 {
-    std::unique_ptr<httplib::Client> idle; // kept between calls for keep-alive
+    std::unique_ptr<HttpClient> idle; // kept between calls for keep-alive
     QString clientHost;
     int clientPort = 0;
     QString token;
@@ -256,35 +255,18 @@ TServerResult TNetConnection::Call(const QString &method, const QVariantList &pa
     const bool throwException = m_throwException;
     // A handler run while waiting may destroy this connection (its screen closed by a timer).
     const QPointer<TNetConnection> self(this);
-    httplib::Headers headers;
-    if (!d->token.isEmpty())
-        headers.emplace("Authorization", "Bearer " + d->token.toStdString());
+    const std::string token = d->token.toStdString();
 
     // A call made while another is waiting (from a timer, say) gets a client of its own.
-    std::unique_ptr<httplib::Client> client;
+    std::unique_ptr<HttpClient> client;
     if (d->idle && d->clientHost == host && d->clientPort == port)
         client = std::move(d->idle);
-    if (!client) {
-        client = std::make_unique<httplib::Client>(host.toStdString(), port);
-        client->set_keep_alive(true);
-        client->set_tcp_nodelay(true);
-        client->set_connection_timeout(ConnectTimeoutSeconds, 0);
-        client->set_read_timeout(ReadTimeoutSeconds, 0);
-        client->set_write_timeout(ReadTimeoutSeconds, 0);
-    }
+    if (!client)
+        client = std::make_unique<HttpClient>(host.toStdString(), port, ConnectTimeoutSeconds,
+                                              ReadTimeoutSeconds);
 
-    httplib::Error error = httplib::Error::Success;
-    int status = 0;
-    std::string answer;
-    const auto post = [&] {
-        httplib::Result res =
-            client->Post(path, headers, body.constData(), size_t(body.size()), "application/json");
-        error = res.error();
-        if (res) {
-            status = res->status;
-            answer = std::move(res->body);
-        }
-    };
+    HttpClient::Answer answer;
+    const auto post = [&] { answer = client->postJson(path, token, body.toStdString()); };
 
     QCoreApplication *app = QCoreApplication::instance();
     if (app && QThread::currentThread() == app->thread()) {
@@ -318,15 +300,16 @@ TServerResult TNetConnection::Call(const QString &method, const QVariantList &pa
         return r;
     };
     TServerResult result;
-    if (error != httplib::Error::Success) {
-        result = unavailable(transportCause(error));
-    } else if (status != 200) {
-        result = unavailable(status == 401 ? QStringLiteral("acesso não autorizado (HTTP 401)")
-                                           : QStringLiteral("resposta HTTP %1").arg(status));
+    if (answer.failure != HttpClient::Failure::None) {
+        result = unavailable(transportCause(answer.failure));
+    } else if (answer.status != 200) {
+        result = unavailable(answer.status == 401
+                                 ? QStringLiteral("acesso não autorizado (HTTP 401)")
+                                 : QStringLiteral("resposta HTTP %1").arg(answer.status));
     } else {
         QJsonParseError parseError;
         const QJsonDocument doc =
-            QJsonDocument::fromJson(QByteArray::fromStdString(answer), &parseError);
+            QJsonDocument::fromJson(QByteArray::fromStdString(answer.body), &parseError);
         const QJsonObject reply = doc.object();
         if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
             result = unavailable(QStringLiteral("resposta ilegível"));
@@ -347,7 +330,7 @@ TServerResult TNetConnection::Call(const QString &method, const QVariantList &pa
 
     // Keep the client for the next call only if it still matches this connection.
     if (self && m_connected && m_host == host && m_port == port && !d->idle &&
-        error == httplib::Error::Success) {
+        answer.failure == HttpClient::Failure::None) {
         d->idle = std::move(client);
         d->clientHost = host;
         d->clientPort = port;

@@ -29,6 +29,18 @@ public:
         write(m_pending);
     }
 
+    // Writes what is pending now, in order with what the thread writes.
+    void flush()
+    {
+        std::lock_guard writing(m_writing);
+        std::string batch;
+        {
+            std::lock_guard lock(m_mutex);
+            batch.swap(m_pending);
+        }
+        write(batch);
+    }
+
     void add(const std::string &line)
     {
         std::lock_guard lock(m_mutex);
@@ -50,20 +62,18 @@ private:
 
     void run()
     {
-        std::string batch;
         std::unique_lock lock(m_mutex);
         while (!m_stopping) {
             m_wake.wait_for(lock, std::chrono::milliseconds(20),
                             [this] { return m_stopping || m_pending.size() >= flushAt; });
-            batch.swap(m_pending);
             lock.unlock();
-            write(batch);
-            batch.clear();
+            flush();
             lock.lock();
         }
     }
 
     std::mutex m_mutex;
+    std::mutex m_writing; // held while a batch is taken and written, so batches keep their order
     std::condition_variable m_wake;
     std::string m_pending;
     std::thread m_thread;
@@ -98,10 +108,20 @@ std::string printable(std::string_view text, size_t limit)
     return out;
 }
 
-void logLine(std::string_view text)
+LogWriter &logWriter()
 {
     static LogWriter writer;
-    writer.add("caleprodu.server: " + printable(text, maxLine) + '\n');
+    return writer;
+}
+
+void logLine(std::string_view text)
+{
+    logWriter().add("caleprodu.server: " + printable(text, maxLine) + '\n');
+}
+
+void flushLog()
+{
+    logWriter().flush();
 }
 
 } // namespace caleserver

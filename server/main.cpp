@@ -27,7 +27,8 @@ const char *const usage =
     "  --token <TOKEN>          Exige Authorization: Bearer TOKEN em cada chamada.\n"
     "  --init-db                Cria o esquema do banco.\n"
     "  --seed-demo              Preenche os dados de demonstração.\n"
-    "  --threads <N>            Threads de atendimento (padrão 8).\n";
+    "  --threads <N>            Trabalhadores do banco de dados, cada um com sua conexão\n"
+    "                           (padrão 8).\n";
 
 // The command line: options with a value (--name VALUE or --name=VALUE) and flags.
 struct CommandLine

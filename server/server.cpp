@@ -5,72 +5,95 @@
 #include "schema.h"
 #include "storage.h"
 
-#include <httplib.h>
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
 
-#include <atomic>
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <mutex>
+#include <optional>
+#include <random>
 #include <thread>
+#include <vector>
 
 namespace caleserver {
 
 namespace {
 
-constexpr size_t maxBody = 4 * 1024 * 1024;
-const char *const rpcPath = "/QMR07700.rdmCaleProd";
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+using Clock = std::chrono::steady_clock;
 
-// The storage of the pool thread running the current call; each thread keeps one open connection
-// for its whole life, because opening one per call costs far more than the call itself.
-thread_local std::unique_ptr<Storage> *t_storage = nullptr;
-thread_local const std::string *t_databaseUrl = nullptr;
-thread_local StorageLimits t_limits;
+constexpr std::uint64_t maxBody = 4 * 1024 * 1024;
+constexpr std::uint32_t maxHeader = 16 * 1024;
+// A request's header must arrive whole within headerTimeout (also the keep-alive idle time) and
+// its body within bodyTimeout: a slow or silent client holds a socket, never a worker.
+constexpr auto headerTimeout = std::chrono::seconds(10);
+constexpr auto bodyTimeout = std::chrono::seconds(30);
+constexpr auto writeTimeout = std::chrono::seconds(30);
+// What is read and thrown away after refusing a body, so that the client sees the refusal
+// instead of a reset connection.
+constexpr std::size_t maxDrain = 8 * 1024 * 1024;
+constexpr auto drainTimeout = std::chrono::seconds(2);
+constexpr std::string_view rpcPath = "/QMR07700.rdmCaleProd";
 
-Storage *threadStorage(std::string *error)
+// What one call produced, in the HTTP side's own types.
+struct CallAnswer
 {
-    if (!t_storage)
-        return nullptr;
-    if (!*t_storage) {
-        *t_storage = Storage::create(*t_databaseUrl, error, t_limits);
-        if (!*t_storage)
+    std::string body;
+    std::string method;
+    int code = 0;
+};
+
+// Runs one JSON-RPC body on the calling worker's storage, opening it on first use and again after
+// a failure.
+CallAnswer answerCall(std::string_view body, std::unique_ptr<Storage> &storage,
+                      const std::string &databaseUrl, const StorageLimits &limits)
+{
+    const auto provide = [&](std::string *error) -> Storage * {
+        if (!storage) {
+            storage = Storage::create(databaseUrl, error, limits);
+            if (!storage)
+                return nullptr;
+        }
+        if (!storage->open(error)) {
+            storage.reset();
             return nullptr;
-    }
-    if (!(*t_storage)->open(error)) {
-        t_storage->reset();
-        return nullptr;
-    }
-    return t_storage->get();
+        }
+        return storage.get();
+    };
+    RpcAnswer answer = answerRpc(body, provide);
+    return {std::move(answer.body), std::move(answer.method), answer.code};
 }
 
-// A fixed pool whose threads own their database connection and close it on the way out: Qt Sql
-// connections must be opened and closed on the thread that uses them.
-class WorkerPool : public httplib::TaskQueue
+// A fixed set of threads that run the calls' storage work. Each keeps its own database
+// connection (and its prepared statements) for its whole life and closes it on the thread that
+// opened it.
+class WorkerPool
 {
 public:
-    WorkerPool(int threads, std::string databaseUrl, StorageLimits limits)
-        : m_databaseUrl(std::move(databaseUrl))
-        , m_limits(limits)
+    using Job = std::function<void(std::unique_ptr<Storage> &storage)>;
+
+    explicit WorkerPool(int threads)
     {
         for (int i = 0; i < threads; ++i)
             m_threads.emplace_back([this] { work(); });
     }
 
-    ~WorkerPool() override { shutdown(); }
+    ~WorkerPool() { shutdown(); }
 
-    void enqueue(std::function<void()> task) override
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_tasks.push_back(std::move(task));
-        }
-        m_wake.notify_one();
-    }
-
-    void shutdown() override
+    // Runs the jobs already queued, then joins every worker; later jobs are dropped.
+    void shutdown()
     {
         {
             std::lock_guard lock(m_mutex);
@@ -78,70 +101,458 @@ public:
         }
         m_wake.notify_all();
         for (std::thread &thread : m_threads)
-            if (thread.joinable())
-                thread.join();
+            thread.join();
+        m_threads.clear();
+    }
+
+    void submit(Job job)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_stopping)
+                return;
+            m_jobs.push_back(std::move(job));
+        }
+        m_wake.notify_one();
     }
 
 private:
     void work()
     {
         std::unique_ptr<Storage> storage;
-        t_storage = &storage;
-        t_databaseUrl = &m_databaseUrl;
-        t_limits = m_limits;
         for (;;) {
-            std::function<void()> task;
+            Job job;
             {
                 std::unique_lock lock(m_mutex);
-                m_wake.wait(lock, [this] { return m_stopping || !m_tasks.empty(); });
-                if (m_tasks.empty())
+                m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+                if (m_jobs.empty())
                     break;
-                task = std::move(m_tasks.front());
-                m_tasks.pop_front();
+                job = std::move(m_jobs.front());
+                m_jobs.pop_front();
             }
-            task();
+            job(storage);
         }
-        storage.reset();
-        t_storage = nullptr;
-        t_databaseUrl = nullptr;
     }
 
-    const std::string m_databaseUrl;
-    const StorageLimits m_limits;
     std::vector<std::thread> m_threads;
-    std::deque<std::function<void()>> m_tasks;
+    std::deque<Job> m_jobs;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stopping = false;
 };
 
-bool isLoopback(const std::string &host)
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
-    return host == "localhost" || host == "::1" || host.starts_with("127.");
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
 }
 
-bool sameToken(const std::string &given, const std::string &expected)
+std::string_view trimmed(std::string_view text)
 {
-    if (given.size() != expected.size())
-        return false;
-    // Constant time, so the answer's timing does not reveal how much of a guess was right.
-    unsigned char difference = 0;
-    for (size_t i = 0; i < given.size(); ++i)
-        difference |= static_cast<unsigned char>(given[i] ^ expected[i]);
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// Constant time over the expected token, so the answer's timing does not reveal how much of a
+// guess was right.
+bool sameToken(std::string_view given, std::string_view expected)
+{
+    unsigned char difference = given.size() == expected.size() ? 0 : 1;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const char g = given.empty() ? '\0' : given[i % given.size()];
+        difference |= static_cast<unsigned char>(g ^ expected[i]);
+    }
     return difference == 0;
 }
+
+// "Bearer <token>", the scheme in any letter case.
+bool authorized(std::string_view header, std::string_view token)
+{
+    header = trimmed(header);
+    const std::size_t space = header.find(' ');
+    if (space == std::string_view::npos || !equalsIgnoringCase(header.substr(0, space), "bearer"))
+        return false;
+    return sameToken(trimmed(header.substr(space + 1)), token);
+}
+
+// A page of another site may make a browser post here; only the server's own origin may.
+bool sameOrigin(std::string_view origin, std::string_view host)
+{
+    for (std::string_view scheme : {"http://", "https://"}) {
+        if (origin.size() > scheme.size() &&
+            equalsIgnoringCase(origin.substr(0, scheme.size()), scheme))
+            return equalsIgnoringCase(origin.substr(scheme.size()), trimmed(host));
+    }
+    return false;
+}
+
+bool isJson(std::string_view contentType)
+{
+    return equalsIgnoringCase(trimmed(contentType.substr(0, contentType.find(';'))),
+                              "application/json");
+}
+
+bool isLoopback(const asio::ip::address &address)
+{
+    if (address.is_v6() && address.to_v6().is_v4_mapped())
+        return asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6()).is_loopback();
+    return address.is_loopback();
+}
+
+// At most 80 bytes of request text for a log line, never cut inside a character.
+std::string_view logExcerpt(std::string_view text)
+{
+    std::size_t size = std::min<std::size_t>(text.size(), 80);
+    while (size > 0 && size < text.size() &&
+           (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80)
+        --size;
+    return text.substr(0, size);
+}
+
+// What every connection of one running server shares.
+struct Context
+{
+    std::string token;
+    WorkerPool *workers = nullptr;
+    std::string databaseUrl;
+    StorageLimits limits;
+};
+
+// One client connection: reads requests one after the other on its event loop, hands each call
+// to the workers and writes the answers in the order the requests came, then reads the next.
+class Session : public std::enable_shared_from_this<Session>
+{
+public:
+    Session(tcp::socket socket, const Context &context)
+        : m_stream(std::move(socket))
+        , m_context(context)
+    {}
+
+    void start() { readHeader(); }
+
+private:
+    void readHeader()
+    {
+        m_path.clear();
+        m_head = false;
+        m_parser.emplace();
+        m_parser->header_limit(maxHeader);
+        m_parser->body_limit(maxBody);
+        m_stream.expires_after(headerTimeout);
+        http::async_read_header(
+            m_stream, m_buffer, *m_parser,
+            [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onHeader(ec); });
+    }
+
+    void onHeader(beast::error_code ec)
+    {
+        if (ec == http::error::header_limit)
+            return refuse(http::status::request_header_fields_too_large,
+                          "Cabeçalhos grandes demais.\n");
+        if (ec == http::error::body_limit)
+            return refuse(http::status::payload_too_large, "Corpo maior que 4 MiB.\n");
+        if (ec == http::error::end_of_stream || ec == beast::error::timeout ||
+            ec == asio::error::operation_aborted || ec == asio::error::connection_reset ||
+            ec == asio::error::eof)
+            return close();
+        if (ec)
+            return refuse(http::status::bad_request, "Requisição HTTP malformada.\n");
+
+        const auto &request = m_parser->get();
+        const std::string_view target = request.target();
+        m_path = std::string(target.substr(0, target.find('?')));
+        m_keepAlive = request.keep_alive();
+        m_version = request.version();
+
+        m_head = request.method() == http::verb::head;
+        if (m_path == "/health" && (request.method() == http::verb::get || m_head)) {
+            // Answered here, never queued behind the workers: load balancers judge the process
+            // by it, whatever the database is doing.
+            if (!m_parser->is_done())
+                m_keepAlive = false;
+            return respond(http::status::ok, "ok\n", "text/plain", !m_parser->is_done());
+        }
+        if (!m_context.token.empty() &&
+            !authorized(request[http::field::authorization], m_context.token))
+            return refuse(http::status::unauthorized,
+                          "Autenticação exigida: envie Authorization: Bearer <token>.\n");
+        const auto origin = request.find(http::field::origin);
+        if (origin != request.end() && !sameOrigin(origin->value(), request[http::field::host]))
+            return refuse(http::status::forbidden, "Origem não permitida.\n");
+        if (request.method() != http::verb::post || m_path != rpcPath)
+            return refuse(http::status::not_found, "Não encontrado.\n");
+        const auto encoding = request.find(http::field::content_encoding);
+        if (encoding != request.end() &&
+            !equalsIgnoringCase(trimmed(encoding->value()), "identity"))
+            return refuse(http::status::unsupported_media_type,
+                          "Corpo codificado não é aceito: envie JSON sem compressão.\n");
+        if (!isJson(request[http::field::content_type]))
+            return refuse(http::status::unsupported_media_type,
+                          "Tipo de conteúdo não aceito: envie application/json.\n");
+
+        if (equalsIgnoringCase(trimmed(request[http::field::expect]), "100-continue"))
+            return sendContinue();
+        readBody();
+    }
+
+    void sendContinue()
+    {
+        static constexpr std::string_view text = "HTTP/1.1 100 Continue\r\n\r\n";
+        m_stream.expires_after(writeTimeout);
+        asio::async_write(m_stream, asio::buffer(text.data(), text.size()),
+                          [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                              if (ec)
+                                  return self->close();
+                              self->readBody();
+                          });
+    }
+
+    void readBody()
+    {
+        m_stream.expires_after(bodyTimeout);
+        http::async_read(
+            m_stream, m_buffer, *m_parser,
+            [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onBody(ec); });
+    }
+
+    void onBody(beast::error_code ec)
+    {
+        if (ec == http::error::body_limit)
+            return refuse(http::status::payload_too_large, "Corpo maior que 4 MiB.\n");
+        if (ec)
+            return close();
+        m_stream.expires_never();
+        m_started = Clock::now();
+        std::string body = std::move(m_parser->get().body());
+        const Context &context = m_context;
+        context.workers->submit([self = shared_from_this(), body = std::move(body),
+                                 &context](std::unique_ptr<Storage> &storage) mutable {
+            CallAnswer answer = answerCall(body, storage, context.databaseUrl, context.limits);
+            auto executor = self->m_stream.get_executor();
+            asio::post(executor, [self = std::move(self), answer = std::move(answer)]() mutable {
+                self->answered(std::move(answer));
+            });
+        });
+    }
+
+    void answered(CallAnswer answer)
+    {
+        const double ms =
+            std::chrono::duration<double, std::milli>(Clock::now() - m_started).count();
+        char duration[32];
+        std::snprintf(duration, sizeof duration, " %.1f ms ", ms);
+        logLine(answer.method + duration +
+                (answer.code == 0 ? std::string("ok") : "erro " + std::to_string(answer.code)));
+        respond(http::status::ok, std::move(answer.body), "application/json", false);
+    }
+
+    // Answers without reading the body (when there is one) and ends the connection.
+    void refuse(http::status status, std::string text)
+    {
+        if (status != http::status::not_found)
+            logLine(std::string(logExcerpt(m_path.empty() ? "-" : m_path)) + " recusada: HTTP " +
+                    std::to_string(static_cast<int>(status)));
+        m_keepAlive = false;
+        const bool unread = !m_parser || !m_parser->is_done();
+        respond(status, std::move(text), "text/plain; charset=utf-8", unread);
+    }
+
+    void respond(http::status status, std::string body, std::string_view type, bool unreadBody)
+    {
+        m_response = {};
+        m_response.version(m_version);
+        m_response.result(status);
+        m_response.set(http::field::content_type, type);
+        if (status == http::status::unauthorized)
+            m_response.set(http::field::www_authenticate, "Bearer");
+        m_response.body() = std::move(body);
+        m_response.keep_alive(m_keepAlive && !unreadBody);
+        m_response.prepare_payload();
+        if (m_head)
+            m_response.body().clear(); // the length stays announced, the body is not sent
+        m_stream.expires_after(writeTimeout);
+        http::async_write(
+            m_stream, m_response,
+            [self = shared_from_this(), unreadBody](beast::error_code ec, std::size_t) {
+                if (ec)
+                    return self->close();
+                if (unreadBody)
+                    return self->drain();
+                if (!self->m_response.keep_alive())
+                    return self->close();
+                self->readHeader();
+            });
+    }
+
+    // Stops sending and reads (then drops) what the client still sends for a moment, so that
+    // closing with unread data does not reset the connection before the answer is read.
+    void drain()
+    {
+        beast::error_code ignored;
+        m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
+        m_stream.expires_after(drainTimeout);
+        m_drained = 0;
+        drainSome();
+    }
+
+    void drainSome()
+    {
+        m_buffer.clear();
+        m_stream.async_read_some(m_buffer.prepare(64 * 1024),
+                                 [self = shared_from_this()](beast::error_code ec, std::size_t n) {
+                                     self->m_drained += n;
+                                     if (ec || self->m_drained > maxDrain)
+                                         return self->close();
+                                     self->drainSome();
+                                 });
+    }
+
+    void close()
+    {
+        beast::error_code ignored;
+        m_stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
+        m_stream.close();
+    }
+
+    beast::tcp_stream m_stream;
+    const Context &m_context;
+    beast::flat_buffer m_buffer;
+    std::optional<http::request_parser<http::string_body>> m_parser;
+    http::response<http::string_body> m_response;
+    std::string m_path;
+    unsigned m_version = 11;
+    bool m_keepAlive = true;
+    bool m_head = false;
+    Clock::time_point m_started;
+    std::size_t m_drained = 0;
+};
+
+// One running server: its event loops, acceptor, workers and log.
+class Runtime
+{
+public:
+    Runtime(int workers, std::string token, std::string databaseUrl, StorageLimits limits)
+        : m_workers(workers)
+    {
+        m_context.token = std::move(token);
+        m_context.databaseUrl = std::move(databaseUrl);
+        m_context.limits = limits;
+        m_context.workers = &m_workers;
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        for (unsigned i = 0; i < cores; ++i)
+            m_loops.push_back(std::make_unique<asio::io_context>(1));
+    }
+
+    ~Runtime() { stop(); }
+
+    // Binds and listens; an empty text on success, else the reason.
+    std::string listen(const std::string &host, int port, bool requireLoopback)
+    {
+        asio::io_context &loop = *m_loops.front();
+        tcp::resolver resolver(loop);
+        beast::error_code ec;
+        const auto results =
+            resolver.resolve(host, std::to_string(port), tcp::resolver::numeric_service, ec);
+        const std::string where = host + ":" + std::to_string(port);
+        if (ec || results.empty())
+            return "Não foi possível escutar em " + where + ": endereço inválido (" + ec.message() +
+                   ").";
+        const tcp::endpoint endpoint = results.begin()->endpoint();
+        // Judged on the address that will be bound, not on how its name is spelt.
+        if (requireLoopback && !isLoopback(endpoint.address()))
+            return "Recusado escutar em " + host +
+                   " sem token: use --token para exigir autenticação fora da máquina local.";
+
+        m_acceptor.emplace(loop);
+        m_acceptor->open(endpoint.protocol(), ec);
+        // Address reuse lets a restart bind while old connections linger; unlike port reuse it
+        // does not let a second server share a port that is listening.
+        if (!ec)
+            m_acceptor->set_option(asio::socket_base::reuse_address(true), ec);
+        if (!ec)
+            m_acceptor->bind(endpoint, ec);
+        if (ec == asio::error::address_in_use)
+            return "Não foi possível escutar em " + where +
+                   ": a porta já está em uso por outro programa.";
+        if (!ec)
+            m_acceptor->listen(asio::socket_base::max_listen_connections, ec);
+        if (ec)
+            return "Não foi possível escutar em " + where + ": " + ec.message() + ".";
+        m_port = m_acceptor->local_endpoint().port();
+        accept();
+        for (auto &each : m_loops) {
+            asio::io_context *context = each.get();
+            m_threads.emplace_back([context] {
+                auto guard = asio::make_work_guard(*context);
+                context->run();
+            });
+        }
+        return {};
+    }
+
+    int port() const { return m_port; }
+
+    void stop()
+    {
+        if (m_threads.empty())
+            return;
+        asio::post(*m_loops.front(), [this] {
+            beast::error_code ignored;
+            m_acceptor->close(ignored);
+        });
+        // The calls in progress finish and their answers go out before the loops end.
+        m_workers.shutdown();
+        for (auto &loop : m_loops)
+            asio::post(*loop, [context = loop.get()] { context->stop(); });
+        for (std::thread &thread : m_threads)
+            thread.join();
+        m_threads.clear();
+        flushLog();
+    }
+
+private:
+    void accept()
+    {
+        asio::io_context &target = *m_loops[m_next++ % m_loops.size()];
+        m_acceptor->async_accept(target, [this](beast::error_code ec, tcp::socket socket) {
+            if (ec == asio::error::operation_aborted || !m_acceptor->is_open())
+                return;
+            if (!ec) {
+                beast::error_code ignored;
+                socket.set_option(tcp::no_delay(true), ignored);
+                std::make_shared<Session>(std::move(socket), m_context)->start();
+                return accept();
+            }
+            // Out of descriptors, say: try again shortly instead of spinning.
+            m_retry.emplace(m_acceptor->get_executor(), std::chrono::milliseconds(50));
+            m_retry->async_wait([this](beast::error_code waited) {
+                if (!waited)
+                    accept();
+            });
+        });
+    }
+
+    WorkerPool m_workers;
+    Context m_context;
+    std::vector<std::unique_ptr<asio::io_context>> m_loops;
+    std::optional<tcp::acceptor> m_acceptor;
+    std::optional<asio::steady_timer> m_retry;
+    std::vector<std::thread> m_threads;
+    std::size_t m_next = 0;
+    int m_port = 0;
+};
 
 } // namespace
 
 struct Server::Private
 {
     ServerOptions options;
-    httplib::Server http;
-    std::thread thread;
-    int port = 0;
-    bool running = false;
-    bool used = false; // httplib's server cannot listen again once stopped
-    std::atomic<bool> ended{false};
+    std::unique_ptr<Runtime> runtime;
 };
 
 Server::Server(ServerOptions options)
@@ -159,123 +570,43 @@ Server::~Server()
 
 bool Server::start(std::string *error)
 {
-    if (d->running)
+    if (d->runtime)
         return true;
-    if (d->used) {
-        *error = "Este servidor já foi parado; crie outro para iniciar de novo.";
-        return false;
-    }
     const ServerOptions &options = d->options;
-    if (options.token.empty() && !isLoopback(options.listenHost)) {
-        *error = "Recusado escutar em " + options.listenHost +
-                 " sem token: use --token para exigir autenticação fora da máquina local.";
-        return false;
-    }
     if (options.threads < 1) {
         *error = "Número de threads inválido: " + std::to_string(options.threads) + ".";
         return false;
     }
+    StorageLimits limits;
+    limits.statementTimeoutMs = options.statementTimeoutMs;
+    auto runtime =
+        std::make_unique<Runtime>(options.threads, options.token, options.databaseUrl, limits);
     {
         // Refuse to start on a database that cannot serve, rather than fail every call later.
-        std::unique_ptr<Storage> probe = Storage::create(options.databaseUrl, error);
+        std::unique_ptr<Storage> probe = Storage::create(options.databaseUrl, error, limits);
         if (!probe || !schemaPresent(*probe, error))
             return false;
     }
-
-    httplib::Server &http = d->http;
-    const int threads = options.threads;
-    const std::string url = options.databaseUrl;
-    StorageLimits limits;
-    limits.statementTimeoutMs = options.statementTimeoutMs;
-    http.new_task_queue = [threads, url, limits] { return new WorkerPool(threads, url, limits); };
-    // Without this each call waits ~40 ms on Nagle plus delayed ACK.
-    http.set_tcp_nodelay(true);
-    http.set_keep_alive_max_count(10000);
-    http.set_keep_alive_timeout(10);
-    http.set_payload_max_length(maxBody);
-
-    const std::string token = options.token;
-    http.set_pre_routing_handler(
-        [token](const httplib::Request &request, httplib::Response &response) {
-            if (token.empty() || request.path == "/health")
-                return httplib::Server::HandlerResponse::Unhandled;
-            const std::string header = request.get_header_value("Authorization");
-            const std::string prefix = "Bearer ";
-            if (header.compare(0, prefix.size(), prefix) == 0 &&
-                sameToken(header.substr(prefix.size()), token))
-                return httplib::Server::HandlerResponse::Unhandled;
-            response.status = 401;
-            response.set_header("WWW-Authenticate", "Bearer");
-            response.set_content("Autenticação exigida: envie Authorization: Bearer <token>.\n",
-                                 "text/plain; charset=utf-8");
-            return httplib::Server::HandlerResponse::Handled;
-        });
-    http.Get("/health", [](const httplib::Request &, httplib::Response &response) {
-        response.set_content("ok\n", "text/plain");
-    });
-    http.Post(rpcPath, [](const httplib::Request &request, httplib::Response &response) {
-        const auto started = std::chrono::steady_clock::now();
-        const RpcAnswer answer = answerRpc(request.body, &threadStorage);
-        response.set_content(answer.body.data(), answer.body.size(), "application/json");
-        const double ms =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
-                .count();
-        char duration[32];
-        std::snprintf(duration, sizeof duration, "%.1f", ms);
-        logLine(answer.method + " " + duration +
-                (answer.code == 0 ? " ms ok" : " ms erro " + std::to_string(answer.code)));
-    });
-
-    // Calls refused before they reach a method (token, body size) still get their log line.
-    http.set_logger([](const httplib::Request &request, const httplib::Response &response) {
-        if (response.status != 200 && response.status != 404)
-            logLine(request.path + " recusada: HTTP " + std::to_string(response.status));
-    });
-
-    const std::string &host = options.listenHost;
-    int port = options.port;
-    if (port == 0) {
-        port = http.bind_to_any_port(host);
-    } else if (!http.bind_to_port(host, port)) {
-        port = -1;
-    }
-    if (port <= 0) {
-        *error = "Não foi possível escutar em " + options.listenHost + ":" +
-                 std::to_string(options.port) + ": endereço inválido ou porta em uso.";
+    const std::string failure =
+        runtime->listen(options.listenHost, options.port, options.token.empty());
+    if (!failure.empty()) {
+        *error = failure;
         return false;
     }
-    d->port = port;
-    d->used = true;
-    d->ended = false;
-    d->thread = std::thread([this] {
-        d->http.listen_after_bind();
-        d->ended = true;
-    });
-    while (!d->http.is_running() && !d->ended)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (d->ended) {
-        d->thread.join();
-        *error = "O servidor parou ao iniciar em " + options.listenHost + ":" +
-                 std::to_string(port) + ".";
-        return false;
-    }
-    d->running = true;
-    logLine("servidor escutando em " + options.listenHost + " porta " + std::to_string(port));
+    logLine("servidor escutando em " + options.listenHost + " porta " +
+            std::to_string(runtime->port()));
+    d->runtime = std::move(runtime);
     return true;
 }
 
 int Server::port() const
 {
-    return d->port;
+    return d->runtime ? d->runtime->port() : 0;
 }
 
 void Server::stop()
 {
-    if (d->thread.joinable()) {
-        d->http.stop();
-        d->thread.join();
-    }
-    d->running = false;
+    d->runtime.reset();
 }
 
 std::string defaultDatabaseUrl()

@@ -11,6 +11,20 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
+
+namespace {
+
+// 256 bits from the system's generator, as hexadecimal.
+QString randomToken()
+{
+    quint32 words[8];
+    QRandomGenerator::system()->fillRange(words);
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char *>(words), sizeof words).toHex());
+}
+
+} // namespace
 
 ShellSession::ShellSession() = default;
 
@@ -33,6 +47,7 @@ bool ShellSession::start(const ShellOptions &options, QString *error)
         if (!startEmbeddedServer(databaseUrl, error))
             return false;
         context.SetServer(QStringLiteral("127.0.0.1"), m_server->port());
+        context.SetToken(m_embeddedToken);
     } else {
         context.SetServer(options.serverHost, options.serverPort);
     }
@@ -52,6 +67,10 @@ bool ShellSession::startEmbeddedServer(const QString &databaseUrl, QString *erro
     options.databaseUrl = url;
     options.port = 0;
     options.threads = 2;
+    // Anything on this machine (a web page through the browser included) can reach loopback:
+    // only this process knows the token.
+    m_embeddedToken = randomToken();
+    options.token = m_embeddedToken.toStdString();
     if (caleserver::initDatabase(url, &message) && caleserver::seedDemo(url, &message)) {
         m_server = std::make_unique<caleserver::Server>(options);
         if (m_server->start(&message))

@@ -37,6 +37,7 @@ private:
     bool loadPackage(QString *error);
 
     std::unique_ptr<caleserver::Server> m_server;
+    QString m_embeddedToken;
     std::unique_ptr<host::Package> m_package;
     void (*m_iniProc)() = nullptr;
 };

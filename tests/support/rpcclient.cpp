@@ -2,7 +2,10 @@
 
 #include <QJsonDocument>
 
-#include <httplib.h>
+#include <boost/asio/connect.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
 
 #include <atomic>
 
@@ -10,13 +13,34 @@ namespace testsupport {
 
 namespace {
 
-RpcClient::Reply toReply(const httplib::Result &result)
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = boost::asio::ip::tcp;
+
+// One request on a connection of its own; no HTTP answer (status 0) when the exchange fails.
+RpcClient::Reply exchange(const QString &host, int port, http::request<http::string_body> request)
 {
     RpcClient::Reply reply;
-    if (!result)
+    boost::asio::io_context context;
+    beast::tcp_stream stream(context);
+    beast::error_code ec;
+    tcp::resolver resolver(context);
+    const auto endpoints = resolver.resolve(host.toStdString(), std::to_string(port), ec);
+    if (!ec)
+        stream.connect(endpoints, ec);
+    request.set(http::field::host, host.toStdString() + ':' + std::to_string(port));
+    request.prepare_payload();
+    if (!ec)
+        http::write(stream, request, ec);
+    beast::flat_buffer buffer;
+    http::response_parser<http::string_body> parser;
+    parser.body_limit(boost::none);
+    // A refusal may come while the body is still being sent: read the answer all the same.
+    http::read(stream, buffer, parser, ec);
+    if (!parser.is_header_done())
         return reply;
-    reply.httpStatus = result->status;
-    reply.body = QByteArray::fromStdString(result->body);
+    reply.httpStatus = parser.get().result_int();
+    reply.body = QByteArray::fromStdString(parser.get().body());
     reply.json = QJsonDocument::fromJson(reply.body).object();
     return reply;
 }
@@ -88,21 +112,18 @@ RpcClient::Reply RpcClient::call(const QString &method, const QJsonArray &params
 
 RpcClient::Reply RpcClient::post(const QByteArray &body) const
 {
-    httplib::Client client(m_host.toStdString(), m_port);
-    client.set_connection_timeout(5);
-    client.set_read_timeout(120);
-    httplib::Headers headers;
+    http::request<http::string_body> request(http::verb::post, "/QMR07700.rdmCaleProd", 11);
+    request.set(http::field::content_type, "application/json");
     if (!m_token.isEmpty())
-        headers.emplace("Authorization", "Bearer " + m_token.toStdString());
-    return toReply(client.Post("/QMR07700.rdmCaleProd", headers, body.constData(),
-                               static_cast<size_t>(body.size()), "application/json"));
+        request.set(http::field::authorization, "Bearer " + m_token.toStdString());
+    request.body() = body.toStdString();
+    return exchange(m_host, m_port, std::move(request));
 }
 
 RpcClient::Reply RpcClient::get(const QString &path) const
 {
-    httplib::Client client(m_host.toStdString(), m_port);
-    client.set_connection_timeout(5);
-    return toReply(client.Get(path.toStdString()));
+    return exchange(m_host, m_port,
+                    http::request<http::string_body>(http::verb::get, path.toStdString(), 11));
 }
 
 QJsonObject RpcClient::changeSet(const QList<QStringList> &changes)
