@@ -83,6 +83,9 @@ public:
     void Vd_CdPeriodicidade(bool mandatory);
     void Vd_Year();
 
+    // Report command: opens the report dialog, which chooses its own branches and months.
+    void sbtImprimirClick(QObject *Sender) override;
+
     // Components of the screen.
     TPanel *panRestInge;
     TLabel *lblFilial;
