@@ -202,6 +202,7 @@ Dialogs::~Dialogs() = default;
 void Dialogs::PrintPreview(QPrinter *printer, const std::function<void(QPrinter *)> &paint)
 {
     QPrintPreviewDialog dialog(printer, QApplication::activeWindow());
+    dialog.setWindowTitle(QStringLiteral("Visualizar impressão: %1").arg(printer->docName()));
     dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                      [&paint](QPrinter *target) { paint(target); });

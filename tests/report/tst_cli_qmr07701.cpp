@@ -1,5 +1,6 @@
 #include "report/cli_qmr07701.h"
 
+#include "../calendar/calendarscreen.h"
 #include "screenenvironment.h"
 
 #include "focustracker.h"
@@ -16,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 extern "C" void Initialize();
 
@@ -39,6 +41,7 @@ private slots:
     void missingDefinitionNamesCodeAndDirectory();
     void parameterTheQueryLacksEndsTheRun();
     void eachOpeningCreatesANewDialog();
+    void calendarPrintButtonOpensTheDialog();
 
 private:
     TfrmListCaleProdu *openDialog();
@@ -60,6 +63,8 @@ void tst_cli_qmr07701::init()
     m_env.reset();
     m_env.dialogs.listAnswers.clear();
     m_env.dialogs.previewFile.clear();
+    if (QByteArray(QTest::currentTestFunction()) == "calendarPrintButtonOpensTheDialog")
+        return;
     m_dialog = openDialog();
     QVERIFY(m_dialog);
 }
@@ -330,6 +335,29 @@ void tst_cli_qmr07701::eachOpeningCreatesANewDialog()
     CriaListCaleProdu();
     QCOMPARE(shown.size(), 2);
     QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+void tst_cli_qmr07701::calendarPrintButtonOpensTheDialog()
+{
+    QList<QVariantList> calls;
+    // The dialogs of the tests before took the platform's activation.
+    m_env.window->windowHandle()->requestActivate();
+    Cli_qmr07700::TfrmCaleProdu *screen = calendartest::OpenScreen(m_env, this, &calls);
+    QVERIFY(screen);
+    stListaFili = QStringLiteral("0004");
+    QString shownList = QStringLiteral("not shown");
+    QTimer::singleShot(0, this, [&] {
+        if (auto *dialog = qobject_cast<TfrmListCaleProdu *>(QApplication::activeModalWidget())) {
+            QVERIFY(QTest::qWaitFor([dialog] { return dialog->isActiveWindow(); }));
+            shownList = stListaFili;
+            QVERIFY(dialog->depIni->Text().isEmpty());
+            dialog->close();
+        }
+    });
+    screen->sbtImprimir->click();
+    QCOMPARE(shownList, QString());
+    QVERIFY(calls.isEmpty());
+    calendartest::CloseScreens(m_env);
 }
 
 QTEST_MAIN(tst_cli_qmr07701)
