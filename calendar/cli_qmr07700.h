@@ -112,6 +112,9 @@ public:
     void mnuExportarClick(QObject *Sender);
     void bindExportCommand();
 
+    // Report command: opens the report dialog, which chooses its own branches and months.
+    void sbtImprimirClick(QObject *Sender) override;
+
     // Components of the screen.
     TPanel *panRestInge;
     TLabel *lblFilial;

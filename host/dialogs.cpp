@@ -8,8 +8,12 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -194,6 +198,26 @@ HelpHandler &installedHelp()
 } // namespace
 
 Dialogs::~Dialogs() = default;
+
+void Dialogs::PrintPreview(QPrinter *printer, const std::function<void(QPrinter *)> &paint)
+{
+    QPrintPreviewDialog dialog(printer, QApplication::activeWindow());
+    dialog.setWindowTitle(QStringLiteral("Visualizar impressão: %1").arg(printer->docName()));
+    dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                     [&paint](QPrinter *target) { paint(target); });
+    dialog.exec();
+}
+
+bool Dialogs::InputQuery(const QString &caption, const QString &prompt, QString &value)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(QApplication::activeWindow(), caption, prompt,
+                                               QLineEdit::Normal, value, &ok);
+    if (ok)
+        value = text;
+    return ok;
+}
 
 Dialogs *CurrentDialogs()
 {

@@ -52,6 +52,12 @@ public:
     // Asks for the name of a file to write; empty when cancelled.
     virtual QString SaveFileName(const QString &title, const QString &fileName,
                                  const QString &filter) = 0;
+    // Shows pages in a print preview from which the operator may print them; paint draws every
+    // page on the printer it is given. The default is the real Qt preview.
+    virtual void PrintPreview(QPrinter *printer, const std::function<void(QPrinter *)> &paint);
+    // Asks the operator for a text, value coming in as the proposal; false when cancelled. The
+    // default is the real Qt input box.
+    virtual bool InputQuery(const QString &caption, const QString &prompt, QString &value);
 };
 
 // The dialogs in force: the installed ones, else the real Qt dialogs.

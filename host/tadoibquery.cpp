@@ -138,6 +138,14 @@ QStringList TADOIBQuery::ParamNames() const
     return names;
 }
 
+QList<TParam *> TADOIBQuery::Params() const
+{
+    QList<TParam *> params;
+    for (const auto &p : m_params)
+        params.append(p.get());
+    return params;
+}
+
 TParam *TADOIBQuery::ParamByName(const QString &name)
 {
     for (const auto &p : m_params) {

@@ -3,9 +3,10 @@
 #include "calehost_export.h"
 #include "tdataset.h"
 
+#include <QDateTime>
 #include <QStringList>
 
-// A named string parameter of a query; unassigned it binds as null.
+// A named parameter of a query, a text or a date; unassigned it binds as null.
 class CALEHOST_EXPORT TParam
 {
 public:
@@ -18,7 +19,10 @@ public:
     {
         m_value = value.isNull() ? QStringLiteral("") : value;
     }
+    QDateTime AsDateTime() const { return m_value.toDateTime(); }
+    void SetAsDateTime(const QDateTime &value) { m_value = value; }
     QVariant Value() const { return m_value; }
+    void SetValue(const QVariant &value) { m_value = value; }
     bool IsNull() const { return !m_value.isValid(); }
     void Clear() { m_value = QVariant(); }
 
@@ -48,6 +52,9 @@ public:
     {
         ParamByName(name)->SetAsString(value);
     }
+
+    // The parameters, in the order the text first names them.
+    QList<TParam *> Params() const;
 
     // Runs the statement; a database failure raises EDatabaseError and leaves the query closed.
     void Open();

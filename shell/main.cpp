@@ -2,6 +2,7 @@
 // where an application server is, runs one inside this process over the default database.
 
 #include "mainwindow.h"
+#include "reportbatch.h"
 #include "shelloptions.h"
 #include "shellsession.h"
 
@@ -14,6 +15,11 @@
 
 int main(int argc, char *argv[])
 {
+    // A batch report opens no window: it needs no display.
+    for (int i = 1; i < argc; ++i) {
+        if (qstrncmp(argv[i], "--report", 8) == 0 && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("caleprodu"));
     QApplication::setOrganizationName(QStringLiteral("caleprodu"));
@@ -23,6 +29,9 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s\n", qPrintable(options.error));
         return 2;
     }
+
+    if (!options.report.isEmpty())
+        return RunReportBatch(options);
 
     ShellSession session;
     QString error;

@@ -2,6 +2,56 @@
 
 #include <QCommandLineParser>
 
+namespace {
+
+struct ReportOptions
+{
+    QCommandLineOption report{QStringLiteral("report"),
+                              QStringLiteral("Gera o relatório deste código sem abrir janelas."),
+                              QStringLiteral("codigo")};
+    QCommandLineOption param{QStringLiteral("param"),
+                             QStringLiteral("Parâmetro do relatório (NOME=VALOR; datas como "
+                                            "AAAA-MM-DD); repita para cada um."),
+                             QStringLiteral("nome=valor")};
+    QCommandLineOption output{QStringLiteral("output"),
+                              QStringLiteral("Arquivo do relatório (.pdf ou .csv)."),
+                              QStringLiteral("arquivo")};
+};
+
+ReportOptions AddReportOptions(QCommandLineParser &parser)
+{
+    ReportOptions report;
+    parser.addOptions({report.report, report.param, report.output});
+    return report;
+}
+
+void ReadReportOptions(const QCommandLineParser &parser, const ReportOptions &report,
+                       ShellOptions &options)
+{
+    if (!options.error.isEmpty())
+        return;
+    options.report = parser.value(report.report);
+    options.reportParams = parser.values(report.param);
+    options.output = parser.value(report.output);
+    if (options.report.isEmpty() && (parser.isSet(report.param) || parser.isSet(report.output))) {
+        options.error = QStringLiteral("--param e --output só valem com --report CODIGO.");
+        return;
+    }
+    if (!options.report.isEmpty() && options.output.isEmpty()) {
+        options.error = QStringLiteral("Com --report, informe o arquivo com --output.");
+        return;
+    }
+    for (const QString &param : std::as_const(options.reportParams)) {
+        if (param.indexOf(QLatin1Char('=')) <= 0) {
+            options.error =
+                QStringLiteral("Parâmetro inválido: \"%1\". Use NOME=VALOR.").arg(param);
+            return;
+        }
+    }
+}
+
+} // namespace
+
 ShellOptions ParseShellOptions(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -29,6 +79,7 @@ ShellOptions ParseShellOptions(const QStringList &arguments)
                                       QStringLiteral("Plataforma gráfica do Qt."),
                                       QStringLiteral("nome"));
     parser.addOptions({server, token, database, branch, perBranch, screenshot, platform});
+    const ReportOptions report = AddReportOptions(parser);
 
     ShellOptions options;
     if (!parser.parse(arguments)) {
@@ -62,5 +113,6 @@ ShellOptions ParseShellOptions(const QStringList &arguments)
     options.branch = parser.value(branch);
     options.perBranch = parser.isSet(perBranch);
     options.screenshot = parser.value(screenshot);
+    ReadReportOptions(parser, report, options);
     return options;
 }

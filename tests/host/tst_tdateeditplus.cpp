@@ -2,6 +2,7 @@
 #include "fakeoperatorcontext.h"
 #include "scripteddialogs.h"
 #include "tdateeditplus.h"
+#include "tlabel.h"
 
 #include <QLineEdit>
 #include <QToolButton>
@@ -20,6 +21,7 @@ private slots:
     void stepsByMonth();
     void checkValidDate_data();
     void checkValidDate();
+    void labelNamesTheEditor();
 };
 
 void tst_TDateEditPlus::readsTheMonthTyped_data()
@@ -32,8 +34,12 @@ void tst_TDateEditPlus::readsTheMonthTyped_data()
                                    << "" << QDate();
     QTest::newRow("whole month") << "012005"
                                  << "01/2005" << QDate(2005, 1, 1);
+    QTest::newRow("december") << "122026"
+                              << "12/2026" << QDate(2026, 12, 1);
     QTest::newRow("month 13") << "132026"
                               << "13/2026" << QDate();
+    QTest::newRow("month 00") << "002026"
+                              << "00/2026" << QDate();
     QTest::newRow("short year") << "0520"
                                 << "05/20" << QDate();
     QTest::newRow("letters ignored") << "0a3b2024"
@@ -148,6 +154,17 @@ void tst_TDateEditPlus::checkValidDate()
     QCOMPARE(dialogs.messages.size(), passes ? 0 : 1);
     if (!passes)
         QCOMPARE(dialogs.messages.first().kind, TMsgDlgType::mtError);
+}
+
+void tst_TDateEditPlus::labelNamesTheEditor()
+{
+    QWidget form;
+    auto *label = new TLabel(&form);
+    auto *editor = new TDateEditPlus(&form);
+    label->SetCaption(QStringLiteral("&Inicial"));
+    label->SetFocusControl(editor);
+    QCOMPARE(editor->accessibleName(), QStringLiteral("Inicial"));
+    QCOMPARE(label->buddy(), editor);
 }
 
 QTEST_MAIN(tst_TDateEditPlus)

@@ -1,6 +1,7 @@
 #include "scripteddialogs.h"
 
 #include <QDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -79,6 +80,24 @@ QString ScriptedDialogs::SaveFileName(const QString &title, const QString &, con
     return saveAnswer;
 }
 
+void ScriptedDialogs::PrintPreview(QPrinter *printer, const std::function<void(QPrinter *)> &paint)
+{
+    ++previews;
+    if (previewFile.isEmpty())
+        return;
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(previewFile);
+    paint(printer);
+}
+
+bool ScriptedDialogs::InputQuery(const QString &caption, const QString &prompt, QString &value)
+{
+    inputPrompts.append(caption + QLatin1Char('|') + prompt);
+    if (inputAnswer)
+        value = *inputAnswer;
+    return true;
+}
+
 QStringList ScriptedDialogs::texts() const
 {
     QStringList result;
@@ -93,4 +112,6 @@ void ScriptedDialogs::clear()
     lookups.clear();
     listSearches.clear();
     saveRequests.clear();
+    previews = 0;
+    inputPrompts.clear();
 }

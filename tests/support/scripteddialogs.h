@@ -44,6 +44,10 @@ public:
     bool PrintSetup(QPrinter *printer) override;
     QString SaveFileName(const QString &title, const QString &fileName,
                          const QString &filter) override;
+    // Records the preview and draws its pages into previewFile (a PDF) when one is set.
+    void PrintPreview(QPrinter *printer, const std::function<void(QPrinter *)> &paint) override;
+    // Records the prompt and accepts the proposed value, or inputAnswer when one is set.
+    bool InputQuery(const QString &caption, const QString &prompt, QString &value) override;
 
     // The texts of the messages shown so far, in order.
     QStringList texts() const;
@@ -54,6 +58,8 @@ public:
     QList<ListCall> lookups;
     QList<ListCall> listSearches;
     QList<QString> saveRequests;
+    int previews = 0;
+    QStringList inputPrompts;
 
     // Answers, taken in order. A message with no scripted answer gets Yes or OK, whichever it
     // offers; a lookup with none is cancelled (-1); a list search with none is cancelled
@@ -63,6 +69,8 @@ public:
     QList<std::optional<QList<int>>> listAnswers;
     bool printAnswer = true;
     QString saveAnswer;
+    QString previewFile;
+    std::optional<QString> inputAnswer;
 
     // When true, each message opens a real modal window that takes the activation and the
     // focus while it is open, as a real message box does.

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "calehost_export.h"
+
+#include <QString>
+
+class QPagedPaintDevice;
+struct ReportData;
+
+namespace host {
+
+// Draws a report's pages on a printer or PDF writer: page headers with the report code, title,
+// parameters and page numbers, and the rows in the definition's layout. Throws EDatabaseError for
+// a layout it does not know.
+CALEHOST_EXPORT void PaintReport(const ReportData &data, QPagedPaintDevice *device);
+
+// Writes the report to a PDF file (A4); false with the reason when the file cannot be written.
+CALEHOST_EXPORT bool WriteReportPdf(const ReportData &data, const QString &fileName,
+                                    QString *error);
+
+// Writes the report's rows to a CSV file (UTF-8, comma separated, a header of column names, dates
+// as YYYY-MM-DD); false with the reason when the file cannot be written.
+CALEHOST_EXPORT bool WriteReportCsv(const ReportData &data, const QString &fileName,
+                                    QString *error);
+
+// Writes PDF or CSV by the file's extension; false with the reason otherwise.
+CALEHOST_EXPORT bool WriteReportFile(const ReportData &data, const QString &fileName,
+                                     QString *error);
+
+} // namespace host

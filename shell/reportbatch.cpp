@@ -1,0 +1,57 @@
+#include "reportbatch.h"
+
+#include "shelloptions.h"
+
+#include "caleserver.h"
+#include "dtmdbgeral.h"
+#include "exceptions.h"
+#include "reportrenderer.h"
+#include "tadoibquery.h"
+#include "treportdesignerdialog.h"
+
+#include <cstdio>
+
+namespace {
+
+int fail(const QString &reason)
+{
+    std::fprintf(stderr, "caleprodu: %s\n", qPrintable(reason));
+    return 1;
+}
+
+} // namespace
+
+int RunReportBatch(const ShellOptions &options)
+{
+    const QString databaseUrl =
+        options.databaseUrl.isEmpty() ? caleserver::defaultDatabaseUrl() : options.databaseUrl;
+    QString error;
+    // Without a server, this machine's database is the one the shell would create on first run.
+    if (options.serverHost.isEmpty() && (!caleserver::initDatabase(databaseUrl, &error) ||
+                                         !caleserver::seedDemo(databaseUrl, &error)))
+        return fail(error);
+    if (!dtmDBGeral::Open(databaseUrl, &error))
+        return fail(error);
+
+    TReportDesignerDialog designer;
+    designer.SetReportCode(options.report);
+    designer.BeforeGetQueryParams = [&options](TReportParams *params, bool &) {
+        for (const QString &param : options.reportParams) {
+            const qsizetype equals = param.indexOf(QLatin1Char('='));
+            params->ParamByName(param.left(equals).trimmed())->SetAsString(param.mid(equals + 1));
+        }
+    };
+    ReportData data;
+    try {
+        designer.Execute(QString(), &data);
+    } catch (const Exception &e) {
+        dtmDBGeral::Close();
+        return fail(e.Message());
+    }
+    dtmDBGeral::Close();
+    if (!host::WriteReportFile(data, options.output, &error))
+        return fail(error);
+    std::printf("%s: %lld linhas gravadas em %s\n", qPrintable(options.report),
+                static_cast<long long>(data.rows.size()), qPrintable(options.output));
+    return 0;
+}

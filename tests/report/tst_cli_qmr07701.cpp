@@ -1,0 +1,364 @@
+#include "report/cli_qmr07701.h"
+
+#include "../calendar/calendarscreen.h"
+#include "screenenvironment.h"
+
+#include "focustracker.h"
+#include "reportdefinition.h"
+#include "tdateeditplus.h"
+#include "tradiobutton.h"
+#include "treportdesignerdialog.h"
+#include "tspeedbutton.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+extern "C" void Initialize();
+
+using namespace Cli_qmr07701;
+
+class tst_cli_qmr07701 : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void commandChecksStopAtTheFirstFailure_data();
+    void commandChecksStopAtTheFirstFailure();
+    void parametersFollowTheChoices_data();
+    void parametersFollowTheChoices();
+    void listsSurviveReactivationOnly();
+    void emptyBranchTableStopsTheSearch();
+    void savedPdfHoldsTheChosenCalendars();
+    void missingDefinitionNamesCodeAndDirectory();
+    void parameterTheQueryLacksEndsTheRun();
+    void eachOpeningCreatesANewDialog();
+    void calendarPrintButtonOpensTheDialog();
+
+private:
+    TfrmListCaleProdu *openDialog();
+    void setMonths(const QString &first, const QString &last);
+    void insertDays(const QString &branch, const QString &peri, const QList<QDate> &days);
+
+    testsupport::ScreenEnvironment m_env;
+    QPointer<TfrmListCaleProdu> m_dialog;
+};
+
+void tst_cli_qmr07701::initTestCase()
+{
+    CALEPRODU_START_SCREENS(m_env);
+    Initialize();
+}
+
+void tst_cli_qmr07701::init()
+{
+    m_env.reset();
+    m_env.dialogs.listAnswers.clear();
+    m_env.dialogs.previewFile.clear();
+    if (QByteArray(QTest::currentTestFunction()) == "calendarPrintButtonOpensTheDialog")
+        return;
+    m_dialog = openDialog();
+    QVERIFY(m_dialog);
+}
+
+void tst_cli_qmr07701::cleanup()
+{
+    delete m_dialog;
+    qunsetenv("CALEPRODU_REPORTS_DIR");
+}
+
+TfrmListCaleProdu *tst_cli_qmr07701::openDialog()
+{
+    auto *dialog = TfrmDadosGerRel::Create<TfrmListCaleProdu>(m_env.window.get());
+    dialog->show();
+    QApplication::setActiveWindow(dialog);
+    return QTest::qWaitForWindowActive(dialog) ? dialog : nullptr;
+}
+
+void tst_cli_qmr07701::setMonths(const QString &first, const QString &last)
+{
+    m_dialog->depIni->SetText(first);
+    m_dialog->depFim->SetText(last);
+}
+
+void tst_cli_qmr07701::insertDays(const QString &branch, const QString &peri,
+                                  const QList<QDate> &days)
+{
+    for (const QDate &day : days)
+        QVERIFY(m_env.fixture.database().exec(
+            QStringLiteral("INSERT INTO CALEPRODUCAO VALUES (?, ?, ?)"),
+            {branch, peri, day.toString(Qt::ISODate)}));
+}
+
+void tst_cli_qmr07701::commandChecksStopAtTheFirstFailure_data()
+{
+    QTest::addColumn<bool>("listaFili");
+    QTest::addColumn<bool>("listaPeri");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("branch list before the rest") << true << true << ""
+                                                 << ""
+                                                 << "Filial deve ser informada."
+                                                 << "rbtListaFili";
+    QTest::newRow("periodicity list before the months") << false << true << ""
+                                                        << ""
+                                                        << "Periodicidade deve ser informada."
+                                                        << "rbtListaPeri";
+    QTest::newRow("both months empty: only the first") << false << false << ""
+                                                       << ""
+                                                       << "Mês inicial deve ser informado."
+                                                       << "depIni";
+    QTest::newRow("final month empty") << false << false << "03/2026"
+                                       << ""
+                                       << "Mês final deve ser informado."
+                                       << "depFim";
+    QTest::newRow("initial after final") << false << false << "04/2026"
+                                         << "03/2026"
+                                         << "Mês inicial deve ser menor ou igual ao mês final."
+                                         << "depIni";
+}
+
+void tst_cli_qmr07701::commandChecksStopAtTheFirstFailure()
+{
+    QFETCH(bool, listaFili);
+    QFETCH(bool, listaPeri);
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
+    if (listaFili)
+        m_dialog->rbtListaFili->click();
+    if (listaPeri)
+        m_dialog->rbtListaPeri->click();
+    setMonths(first, last);
+
+    m_dialog->sbtPreview->click();
+    QCOMPARE(m_env.dialogs.texts(), QStringList{message});
+    QCOMPARE(m_env.dialogs.previews, 0);
+    QWidget *focused = host::FocusTracker::instance()->LogicalFocus(m_dialog);
+    QVERIFY(focused);
+    QCOMPARE(focused->objectName(), focus);
+}
+
+void tst_cli_qmr07701::parametersFollowTheChoices_data()
+{
+    QTest::addColumn<bool>("backToTodos");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<QString>("tFilial");
+    QTest::addColumn<QDate>("dtIni");
+    QTest::addColumn<QDate>("dtFim");
+    QTest::newRow("list chosen") << false << "01/2026"
+                                 << "03/2026"
+                                 << " " << QDate(2026, 1, 1) << QDate(2026, 3, 31);
+    QTest::newRow("list kept under Todos") << true << "01/2026"
+                                           << "03/2026"
+                                           << "T" << QDate(2026, 1, 1) << QDate(2026, 3, 31);
+    QTest::newRow("equal months: first and last day")
+        << false << "02/2024"
+        << "02/2024"
+        << " " << QDate(2024, 2, 1) << QDate(2024, 2, 29);
+}
+
+void tst_cli_qmr07701::parametersFollowTheChoices()
+{
+    QFETCH(bool, backToTodos);
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    QFETCH(QString, tFilial);
+    QFETCH(QDate, dtIni);
+    QFETCH(QDate, dtFim);
+    m_dialog->rbtListaFili->click();
+    QVERIFY(m_dialog->sbtFili->isEnabled());
+    m_env.dialogs.listAnswers = {QList<int>{0, 2}};
+    m_dialog->sbtFili->click();
+    if (backToTodos) {
+        m_dialog->rbtTodosFili->click();
+        QVERIFY(!m_dialog->sbtFili->isEnabled());
+    }
+    setMonths(first, last);
+
+    ReportData data;
+    QVERIFY(m_dialog->rpddPadrao->Execute(QString(), &data));
+    QCOMPARE(data.Parameter("P_LST_FILIAL").toString(), QStringLiteral("0001,0003"));
+    QCOMPARE(data.Parameter("P_TFILIAL").toString(), tFilial);
+    QCOMPARE(data.Parameter("P_LST_PERI").toString(), QString());
+    QCOMPARE(data.Parameter("P_TPERI").toString(), QStringLiteral("T"));
+    QCOMPARE(data.Parameter("P_DTINI").toDate(), dtIni);
+    QCOMPARE(data.Parameter("P_DTFIM").toDate(), dtFim);
+}
+
+void tst_cli_qmr07701::listsSurviveReactivationOnly()
+{
+    m_dialog->rbtListaPeri->click();
+    m_env.dialogs.listAnswers = {QList<int>{1}};
+    QTest::keyClick(m_dialog->rbtListaPeri, Qt::Key_F9);
+    QCOMPARE(m_env.dialogs.listSearches.size(), 1);
+    QCOMPARE(m_env.dialogs.listSearches[0].title, QStringLiteral("Periodicidade"));
+    QCOMPARE(stListaPeri, QStringLiteral("02"));
+
+    // A message box takes the activation; the dialog is activated again when it closes.
+    m_env.dialogs.takeFocus = true;
+    m_dialog->sbtPreview->click();
+    m_env.dialogs.takeFocus = false;
+    QCOMPARE(m_env.dialogs.texts(), QStringList{"Mês inicial deve ser informado."});
+    QApplication::setActiveWindow(m_dialog);
+    QVERIFY(QTest::qWaitForWindowActive(m_dialog));
+    QCOMPARE(stListaPeri, QStringLiteral("02"));
+
+    delete m_dialog;
+    m_dialog = openDialog();
+    QVERIFY(m_dialog);
+    QVERIFY(stListaPeri.isEmpty());
+    QVERIFY(stListaFili.isEmpty());
+}
+
+void tst_cli_qmr07701::emptyBranchTableStopsTheSearch()
+{
+    testsupport::TestDatabase &db = m_env.fixture.database();
+    QVERIFY(db.exec(QStringLiteral("DELETE FROM FERIADO WHERE CDFILIAL IS NOT NULL")));
+    QVERIFY(db.exec(QStringLiteral("DELETE FROM FILIAL")));
+    stListaFili = QStringLiteral("0002");
+    m_dialog->rbtListaFili->click();
+    QTest::keyClick(m_dialog->rbtListaFili, Qt::Key_F9);
+    const QStringList shown = m_env.dialogs.texts();
+    QString error;
+    QVERIFY2(caleserver::seedDemo(m_env.fixture.url(), &error), qPrintable(error));
+    QCOMPARE(shown, QStringList{"Não há filial cadastrada."});
+    QVERIFY(m_env.dialogs.listSearches.isEmpty());
+    QCOMPARE(stListaFili, QStringLiteral("0002"));
+}
+
+void tst_cli_qmr07701::savedPdfHoldsTheChosenCalendars()
+{
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    QList<QDate> weekdays;
+    for (QDate d(2026, 1, 1); d <= QDate(2026, 3, 31); d = d.addDays(1)) {
+        if (d.dayOfWeek() <= 5 && d.day() != 20)
+            weekdays.append(d);
+    }
+    insertDays("0001", "01", weekdays);
+    insertDays("0002", "02", {QDate(2026, 1, 15), QDate(2026, 3, 1), QDate(2026, 3, 15)});
+    insertDays("0004", "01", {QDate(2026, 2, 2)});
+    QTemporaryDir dir;
+    m_env.dialogs.saveAnswer = dir.filePath("calendario");
+    m_env.dialogs.inputAnswer = QStringLiteral("Calendário do trimestre");
+
+    m_dialog->rbtListaFili->click();
+    m_env.dialogs.listAnswers = {QList<int>{0, 1}};
+    m_dialog->sbtFili->click();
+    setMonths("01/2026", "03/2026");
+    m_dialog->sbtSalvarComo->click();
+    QVERIFY2(m_env.dialogs.texts().isEmpty(), qPrintable(m_env.dialogs.texts().join('\n')));
+    QCOMPARE(m_env.dialogs.inputPrompts,
+             QStringList{"Título do Relatório|Informe o título do relatório:"});
+
+    QProcess process;
+    process.start(pdftotext, {"-layout", dir.filePath("calendario.pdf"), "-"});
+    QVERIFY(process.waitForFinished());
+    const QString text = QString::fromUtf8(process.readAllStandardOutput());
+    QVERIFY(text.contains("QMR077"));
+    QVERIFY(text.contains("Calendário do trimestre"));
+    QVERIFY(text.contains("Filial 0001 – Matriz São Paulo"));
+    QVERIFY(text.contains("Filial 0002 – Filial Rio de Janeiro"));
+    QVERIFY(!text.contains("Curitiba"));
+    QVERIFY(text.contains("Total de 2026: 3 dias de produção"));
+    QStringList counts;
+    const QRegularExpression month(QStringLiteral("Produção: (\\d+) dias?"));
+    for (auto it = month.globalMatch(text); it.hasNext();)
+        counts.append(it.next().captured(1));
+    // Weekdays less the 20th: January 21, February 20 (the 20th is a Friday), March 21.
+    QCOMPARE(counts, (QStringList{"21", "19", "21", "1", "0", "2"}));
+}
+
+void tst_cli_qmr07701::missingDefinitionNamesCodeAndDirectory()
+{
+    QTemporaryDir dir;
+    qputenv("CALEPRODU_REPORTS_DIR", dir.path().toUtf8());
+    setMonths("01/2026", "01/2026");
+    m_dialog->sbtPrint->click();
+    QCOMPARE(m_env.dialogs.texts(),
+             QStringList{QStringLiteral("O arquivo contendo a definição do Relatório de código "
+                                        "'QMR077' não foi encontrado no diretório '%1'.")
+                             .arg(dir.path())});
+}
+
+void tst_cli_qmr07701::parameterTheQueryLacksEndsTheRun()
+{
+    QTemporaryDir dir;
+    QFile source(host::ReportsDirectory() + "/QMR077.json");
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    QByteArray definition = source.readAll();
+    definition.replace("AND :P_DTFIM", "AND '9999-12-31'");
+    QFile copy(dir.filePath("QMR077.json"));
+    QVERIFY(copy.open(QIODevice::WriteOnly));
+    copy.write(definition);
+    copy.close();
+    qputenv("CALEPRODU_REPORTS_DIR", dir.path().toUtf8());
+    setMonths("01/2026", "01/2026");
+    m_env.dialogs.previewFile = dir.filePath("preview.pdf");
+    m_dialog->sbtPreview->click();
+    QCOMPARE(m_env.dialogs.texts(), QStringList{"QMR077: parâmetro 'P_DTFIM' não encontrado."});
+    QCOMPARE(m_env.dialogs.previews, 0);
+}
+
+void tst_cli_qmr07701::eachOpeningCreatesANewDialog()
+{
+    // Each opening shows its own modal dialog; the one before is gone by then.
+    QList<QObject *> shown;
+    QPointer<TfrmListCaleProdu> first;
+    const auto closeWhenShown = [&] {
+        QTimer::singleShot(0, this, [&] {
+            shown.append(QApplication::activeModalWidget());
+            QVERIFY(frmListCaleProdu && shown.last() == frmListCaleProdu.data());
+            if (!first)
+                first = frmListCaleProdu;
+            frmListCaleProdu->close();
+        });
+    };
+    closeWhenShown();
+    CriaListCaleProdu();
+    QVERIFY(first.isNull());
+    closeWhenShown();
+    CriaListCaleProdu();
+    QCOMPARE(shown.size(), 2);
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+void tst_cli_qmr07701::calendarPrintButtonOpensTheDialog()
+{
+    QList<QVariantList> calls;
+    // The dialogs of the tests before took the platform's activation.
+    m_env.window->windowHandle()->requestActivate();
+    Cli_qmr07700::TfrmCaleProdu *screen = calendartest::OpenScreen(m_env, this, &calls);
+    QVERIFY(screen);
+    stListaFili = QStringLiteral("0004");
+    QString shownList = QStringLiteral("not shown");
+    QTimer::singleShot(0, this, [&] {
+        if (auto *dialog = qobject_cast<TfrmListCaleProdu *>(QApplication::activeModalWidget())) {
+            QVERIFY(QTest::qWaitFor([dialog] { return dialog->isActiveWindow(); }));
+            shownList = stListaFili;
+            QVERIFY(dialog->depIni->Text().isEmpty());
+            dialog->close();
+        }
+    });
+    screen->sbtImprimir->click();
+    QCOMPARE(shownList, QString());
+    QVERIFY(calls.isEmpty());
+    calendartest::CloseScreens(m_env);
+}
+
+QTEST_MAIN(tst_cli_qmr07701)
+#include "tst_cli_qmr07701.moc"
