@@ -3,12 +3,21 @@
 #include "controlsupport_p.h"
 #include "eventboundary.h"
 
+#include <utility>
+
 TEdit::TEdit(QWidget *parent)
     : QLineEdit(parent)
 {
     new host::detail::KeyPressFilter(this, this, &OnKeyPress);
-    connect(this, &QLineEdit::textChanged, this,
-            [this] { host::guard(this, [this] { ::raise(OnChange, this); }); });
+    // Qt announces the operator's edits before the change itself.
+    connect(this, &QLineEdit::textEdited, this, [this] { m_edited = true; });
+    connect(this, &QLineEdit::textChanged, this, [this] {
+        // A text the program sets shows from its start, as a name beside a code should; the
+        // operator's own typing keeps the cursor where it is.
+        if (!std::exchange(m_edited, false))
+            setCursorPosition(0);
+        host::guard(this, [this] { ::raise(OnChange, this); });
+    });
 }
 
 void TEdit::SetColor(TColor color)

@@ -15,7 +15,7 @@ public:
     explicit TEdit(QWidget *parent = nullptr);
 
     QString Text() const { return text(); }
-    // Sets the text; OnChange is raised when it differs from the current one.
+    // Sets the text, shown from its start; OnChange is raised when it differs from the current one.
     void SetText(const QString &text) { setText(text); }
     int MaxLength() const { return maxLength(); }
     void SetMaxLength(int length) { setMaxLength(length > 0 ? length : 32767); }
@@ -31,4 +31,5 @@ public:
 
 private:
     TColor m_color = clWindow;
+    bool m_edited = false;
 };

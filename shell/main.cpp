@@ -12,17 +12,34 @@
 #include <cstdio>
 #include <memory>
 
+namespace {
+
+QStringList ArgumentList(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    // Read before the GUI starts: --help and a refused option need no display.
+    const ShellOptions options = ParseShellOptions(ArgumentList(argc, argv));
+    if (options.help) {
+        std::fputs(ShellUsage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "caleprodu: %s\n", options.error.toLocal8Bit().constData());
+        return 2;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("caleprodu"));
     QApplication::setOrganizationName(QStringLiteral("caleprodu"));
-
-    const ShellOptions options = ParseShellOptions(QApplication::arguments());
-    if (!options.error.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(options.error));
-        return 2;
-    }
 
     ShellSession session;
     QString error;

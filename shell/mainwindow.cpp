@@ -2,8 +2,11 @@
 
 #include "eventboundary.h"
 
+#include <QKeySequence>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScreen>
 
 MainWindow::MainWindow(std::function<void()> openCalendar, QWidget *parent)
     : QMainWindow(parent)
@@ -12,7 +15,8 @@ MainWindow::MainWindow(std::function<void()> openCalendar, QWidget *parent)
     setObjectName(QStringLiteral("frmPrincipal"));
     setWindowTitle(QStringLiteral("Produção"));
     setCentralWidget(m_mdiArea);
-    resize(1024, 640);
+    fitToScreen();
+    scrollScreensIntoReach();
 
     QMenu *production = menuBar()->addMenu(QStringLiteral("&Produção"));
     QAction *calendar = production->addAction(QStringLiteral("&Calendário da Produção"));
@@ -26,4 +30,42 @@ MainWindow::MainWindow(std::function<void()> openCalendar, QWidget *parent)
     QMenu *windows = menuBar()->addMenu(QStringLiteral("&Janelas"));
     windows->addAction(QStringLiteral("&Cascata"), m_mdiArea, &QMdiArea::cascadeSubWindows);
     windows->addAction(QStringLiteral("&Lado a lado"), m_mdiArea, &QMdiArea::tileSubWindows);
+    addCloseCommand(windows);
+}
+
+void MainWindow::fitToScreen()
+{
+    const QSize standard(1024, 640);
+    // What the window manager's frame and title bar take around the window.
+    const QMargins frame(8, 40, 8, 8);
+    const QRect available = screen() ? screen()->availableGeometry() : QRect(QPoint(), standard);
+    const QRect usable = available.marginsRemoved(frame);
+    if (usable.width() < standard.width() || usable.height() < standard.height()) {
+        // Restoring it later still leaves it on the screen.
+        setGeometry(usable);
+        setWindowState(windowState() | Qt::WindowMaximized);
+        return;
+    }
+    QRect placed(QPoint(), standard);
+    placed.moveCenter(usable.center());
+    setGeometry(placed);
+}
+
+void MainWindow::scrollScreensIntoReach()
+{
+    // A screen larger than the area, or placed partly beyond it, is reached by scrolling.
+    m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+void MainWindow::addCloseCommand(QMenu *windows)
+{
+    windows->addSeparator();
+    QAction *close = windows->addAction(QStringLiteral("&Fechar tela"));
+    close->setObjectName(QStringLiteral("actFecharTela"));
+    close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
+    connect(close, &QAction::triggered, this, [this] {
+        if (QMdiSubWindow *current = m_mdiArea->currentSubWindow())
+            current->close();
+    });
 }
