@@ -7,6 +7,7 @@
 #include "tdbgrid.h"
 #include "tlabel.h"
 #include "tmessages.h"
+#include "toolicons.h"
 #include "tpagecontrol.h"
 #include "tpanel.h"
 #include "tspeedbutton.h"
@@ -15,10 +16,10 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QStyle>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -122,36 +123,37 @@ void TfrmPadraoGrid::buildToolBar()
         const char *hint;
         int left;
         int width;
-        QStyle::StandardPixmap glyph;
+        const char *icon;
         void (TfrmPadraoGrid::*handler)(QObject *);
     };
+    // Pictures by their freedesktop names; close is a window's close, apart from cancel's undo.
     const ButtonPlace places[] = {
-        {&TfrmPadraoGrid::sbtIncluir, "sbtIncluir", "Incluir", 4, 21, QStyle::SP_FileIcon,
+        {&TfrmPadraoGrid::sbtIncluir, "sbtIncluir", "Incluir", 4, 21, "document-new",
          &TfrmPadraoGrid::sbtIncluirClick},
-        {&TfrmPadraoGrid::sbtAlterar, "sbtAlterar", "Alterar", 25, 21,
-         QStyle::SP_FileDialogDetailedView, &TfrmPadraoGrid::sbtAlterarClick},
-        {&TfrmPadraoGrid::sbtExcluir, "sbtExcluir", "Excluir", 46, 21, QStyle::SP_TrashIcon,
+        {&TfrmPadraoGrid::sbtAlterar, "sbtAlterar", "Alterar", 25, 21, "document-properties",
+         &TfrmPadraoGrid::sbtAlterarClick},
+        {&TfrmPadraoGrid::sbtExcluir, "sbtExcluir", "Excluir", 46, 21, "edit-delete",
          &TfrmPadraoGrid::sbtExcluirClick},
-        {&TfrmPadraoGrid::sbtProcurar, "sbtProcurar", "Procurar", 67, 21,
-         QStyle::SP_FileDialogContentsView, &TfrmPadraoGrid::sbtProcurarClick},
-        {&TfrmPadraoGrid::sbtVerificar, "sbtVerificar", "Verificar", 89, 20,
-         QStyle::SP_BrowserReload, &TfrmPadraoGrid::sbtVerificarClick},
-        {&TfrmPadraoGrid::sbtCancelar, "sbtCancelar", "Cancelar", 125, 21,
-         QStyle::SP_DialogCancelButton, &TfrmPadraoGrid::sbtCancelarClick},
-        {&TfrmPadraoGrid::sbtConfirmar, "sbtConfirmar", "Confirmar", 146, 21,
-         QStyle::SP_DialogApplyButton, &TfrmPadraoGrid::sbtConfirmarClick},
-        {&TfrmPadraoGrid::sbtImprimir, "sbtImprimir", "Imprimir", 182, 21,
-         QStyle::SP_FileDialogListView, &TfrmPadraoGrid::sbtImprimirClick},
-        {&TfrmPadraoGrid::sbtAjuda, "sbtAjuda", "Ajuda", 218, 21, QStyle::SP_DialogHelpButton,
+        {&TfrmPadraoGrid::sbtProcurar, "sbtProcurar", "Procurar", 67, 21, "edit-find",
+         &TfrmPadraoGrid::sbtProcurarClick},
+        {&TfrmPadraoGrid::sbtVerificar, "sbtVerificar", "Verificar", 89, 20, "view-refresh",
+         &TfrmPadraoGrid::sbtVerificarClick},
+        {&TfrmPadraoGrid::sbtCancelar, "sbtCancelar", "Cancelar", 125, 21, "edit-undo",
+         &TfrmPadraoGrid::sbtCancelarClick},
+        {&TfrmPadraoGrid::sbtConfirmar, "sbtConfirmar", "Confirmar", 146, 21, "document-save",
+         &TfrmPadraoGrid::sbtConfirmarClick},
+        {&TfrmPadraoGrid::sbtImprimir, "sbtImprimir", "Imprimir", 182, 21, "document-print",
+         &TfrmPadraoGrid::sbtImprimirClick},
+        {&TfrmPadraoGrid::sbtAjuda, "sbtAjuda", "Ajuda", 218, 21, "help-contents",
          &TfrmPadraoGrid::sbtAjudaClick},
-        {&TfrmPadraoGrid::sbtFechar, "sbtFechar", "Fechar", 254, 21, QStyle::SP_DialogCloseButton,
+        {&TfrmPadraoGrid::sbtFechar, "sbtFechar", "Fechar", 254, 21, "window-close",
          &TfrmPadraoGrid::sbtFecharClick},
     };
     for (const ButtonPlace &place : places) {
         auto *button = new TSpeedButton(panMenu);
         button->setObjectName(QLatin1String(place.name));
         button->SetHint(QString::fromUtf8(place.hint));
-        button->SetGlyph(style()->standardIcon(place.glyph).pixmap(16, 16));
+        button->SetGlyph(host::ToolIcon(QLatin1String(place.icon)).pixmap(16, 16));
         button->SetBounds(place.left, 4, place.width, 21);
         // Bound through the virtual handler, so a screen's override takes the base's place.
         const auto handler = place.handler;
@@ -375,17 +377,24 @@ void TfrmPadraoGrid::fitMinimumSize()
 
 void TfrmPadraoGrid::focusFirstControl()
 {
-    QWidget *focused = focusWidget();
-    if (focused && isAncestorOf(focused))
-        return;
-    // The first control in tab order that the operator could reach with Tab.
-    for (QWidget *w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain()) {
-        if (isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy() &&
-            w->isEnabled() && w->isVisibleTo(this)) {
-            w->setFocus(Qt::TabFocusReason);
-            return;
+    QWidget *target = focusWidget();
+    if (!target || !isAncestorOf(target)) {
+        // The first control in tab order that the operator could reach with Tab.
+        target = nullptr;
+        for (QWidget *w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain()) {
+            if (isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy() &&
+                w->isEnabled() && w->isVisibleTo(this)) {
+                target = w;
+                break;
+            }
         }
+        if (!target)
+            return;
+        target->setFocus(Qt::TabFocusReason);
     }
+    // As when entered by the keyboard: what the operator types replaces the text.
+    if (auto *edit = qobject_cast<QLineEdit *>(target))
+        edit->selectAll();
 }
 
 void TfrmPadraoGrid::closeEvent(QCloseEvent *event)
