@@ -3,6 +3,8 @@
 #include "controlsupport_p.h"
 #include "eventboundary.h"
 
+#include <QFocusEvent>
+
 #include <utility>
 
 TEdit::TEdit(QWidget *parent)
@@ -29,4 +31,14 @@ void TEdit::SetColor(TColor color)
 void TEdit::SetTabStop(bool tabStop)
 {
     setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void TEdit::focusInEvent(QFocusEvent *event)
+{
+    QLineEdit::focusInEvent(event);
+    // A click places the cursor; a window coming back keeps what the operator had selected.
+    const Qt::FocusReason reason = event->reason();
+    if (reason != Qt::MouseFocusReason && reason != Qt::PopupFocusReason &&
+        reason != Qt::ActiveWindowFocusReason && reason != Qt::MenuBarFocusReason)
+        selectAll();
 }

@@ -29,6 +29,10 @@ public:
     // Raised for each typed character before the edit takes it; Key = QChar() discards it.
     TKeyPressEvent OnKeyPress;
 
+protected:
+    // Entered by the keyboard or by the program, the text is selected: typing replaces it.
+    void focusInEvent(QFocusEvent *event) override;
+
 private:
     TColor m_color = clWindow;
     bool m_edited = false;

@@ -5,6 +5,7 @@
 #include <QKeySequence>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 
@@ -60,12 +61,24 @@ void MainWindow::scrollScreensIntoReach()
 
 void MainWindow::addCloseCommand(QMenu *windows)
 {
+    const QKeySequence closeKey(Qt::CTRL | Qt::Key_F4);
     windows->addSeparator();
     QAction *close = windows->addAction(QStringLiteral("&Fechar tela"));
     close->setObjectName(QStringLiteral("actFecharTela"));
-    close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
+    close->setShortcut(closeKey);
     connect(close, &QAction::triggered, this, [this] {
         if (QMdiSubWindow *current = m_mdiArea->currentSubWindow())
             current->close();
+    });
+    // A maximised sub-window offers the same key in its own menu; two owners would make the key
+    // ambiguous and neither would close anything.
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [closeKey](QMdiSubWindow *window) {
+        if (!window || !window->systemMenu())
+            return;
+        for (QAction *item : window->systemMenu()->actions()) {
+            QList<QKeySequence> keys = item->shortcuts();
+            if (keys.removeAll(closeKey))
+                item->setShortcuts(keys);
+        }
     });
 }

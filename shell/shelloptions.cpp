@@ -74,7 +74,12 @@ struct RawArguments
 RawArguments readArguments(const QStringList &arguments)
 {
     RawArguments raw;
-    for (qsizetype i = 1; i < arguments.size() && raw.error.isEmpty(); ++i) {
+    // The first fault is kept, and the rest still read: --help anywhere is still seen.
+    const auto refuse = [&raw](const QString &error) {
+        if (raw.error.isEmpty())
+            raw.error = error;
+    };
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
         if (argument == QLatin1String("-h")) {
             raw.switches.insert(QStringLiteral("help"));
@@ -82,8 +87,8 @@ RawArguments readArguments(const QStringList &arguments)
         }
         if (!argument.startsWith(QLatin1Char('-')) || argument.size() < 2 ||
             argument == QLatin1String("--")) {
-            raw.error = QStringLiteral("argumento inesperado: \"%1\".").arg(argument);
-            break;
+            refuse(QStringLiteral("argumento inesperado: \"%1\".").arg(argument));
+            continue;
         }
         // Both --name and Qt's -name; a value after "=" or as the next argument.
         QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
@@ -94,17 +99,17 @@ RawArguments readArguments(const QStringList &arguments)
             name.truncate(equals);
         const OptionSpec *spec = findOption(name);
         if (!spec) {
-            raw.error = QStringLiteral("opção desconhecida: %1.").arg(argument);
+            refuse(QStringLiteral("opção desconhecida: %1.").arg(argument));
         } else if (!spec->valueName) {
             if (inlineValue)
-                raw.error = QStringLiteral("a opção --%1 não leva valor.").arg(name);
+                refuse(QStringLiteral("a opção --%1 não leva valor.").arg(name));
             raw.switches.insert(name);
         } else if (inlineValue) {
             raw.values.insert(name, value);
         } else if (i + 1 < arguments.size()) {
             raw.values.insert(name, arguments[++i]);
         } else {
-            raw.error = QStringLiteral("falta o valor de --%1.").arg(name);
+            refuse(QStringLiteral("falta o valor de --%1.").arg(name));
         }
     }
     return raw;
