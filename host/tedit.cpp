@@ -14,12 +14,23 @@ TEdit::TEdit(QWidget *parent)
     // Qt announces the operator's edits before the change itself.
     connect(this, &QLineEdit::textEdited, this, [this] { m_edited = true; });
     connect(this, &QLineEdit::textChanged, this, [this] {
-        // A text the program sets shows from its start, as a name beside a code should; the
-        // operator's own typing keeps the cursor where it is.
         if (!std::exchange(m_edited, false))
-            setCursorPosition(0);
+            showFromStart();
         host::guard(this, [this] { ::raise(OnChange, this); });
     });
+}
+
+void TEdit::SetText(const QString &text)
+{
+    setText(text);
+    showFromStart();
+}
+
+void TEdit::showFromStart()
+{
+    // A name beside a code, which the operator only reads, shows from its start.
+    if (!isEnabled() || isReadOnly())
+        setCursorPosition(0);
 }
 
 void TEdit::SetColor(TColor color)
