@@ -40,6 +40,9 @@ QMdiSubWindow *ShowMdiChild(QWidget *screen)
         sub = g_mdiArea->addSubWindow(screen);
         sub->setAttribute(Qt::WA_DeleteOnClose);
     }
+    // Opening a screen that the operator minimised brings it back.
+    if (sub->isMinimized())
+        sub->showNormal();
     sub->show();
     screen->show();
     g_mdiArea->setActiveSubWindow(sub);

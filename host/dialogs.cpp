@@ -100,6 +100,15 @@ public:
 
     QTableWidget *table() const { return m_table; }
 
+    // Selects a row and scrolls it into view; out of range leaves the first row selected.
+    void showRow(int row)
+    {
+        if (row < 0 || row >= m_table->rowCount())
+            return;
+        m_table->selectRow(row);
+        m_table->scrollToItem(m_table->item(row, 0), QAbstractItemView::PositionAtCenter);
+    }
+
 private:
     QTableWidget *m_table;
 };
@@ -140,12 +149,19 @@ public:
     int Lookup(const QString &title, const QStringList &headers, const QList<QStringList> &rows,
                const QString &emptyText) override
     {
+        return LookupAt(title, headers, rows, emptyText, 0);
+    }
+
+    int LookupAt(const QString &title, const QStringList &headers, const QList<QStringList> &rows,
+                 const QString &emptyText, int currentRow) override
+    {
         if (rows.isEmpty()) {
             if (!emptyText.isEmpty())
                 MessageBox(TMsgDlgType::mtError, emptyText, mbOK, 0);
             return -1;
         }
         ListDialog dialog(title, headers, rows, false);
+        dialog.showRow(currentRow);
         if (dialog.exec() != QDialog::Accepted)
             return -1;
         return dialog.table()->currentRow();
@@ -217,6 +233,12 @@ bool Dialogs::InputQuery(const QString &caption, const QString &prompt, QString 
     if (ok)
         value = text;
     return ok;
+}
+
+int Dialogs::LookupAt(const QString &title, const QStringList &headers,
+                      const QList<QStringList> &rows, const QString &emptyText, int)
+{
+    return Lookup(title, headers, rows, emptyText);
 }
 
 Dialogs *CurrentDialogs()

@@ -43,6 +43,10 @@ public:
     // Lets the operator pick one row of a list; returns its index, or -1 when cancelled.
     virtual int Lookup(const QString &title, const QStringList &headers,
                        const QList<QStringList> &rows, const QString &emptyText) = 0;
+    // The same, with the list opening on currentRow (the row of the code already in the field);
+    // by default the plain Lookup.
+    virtual int LookupAt(const QString &title, const QStringList &headers,
+                         const QList<QStringList> &rows, const QString &emptyText, int currentRow);
     // Lets the operator tick any rows of a list; chosenRows comes in with the rows already chosen
     // and goes out with the choice. Returns false when cancelled.
     virtual bool ListSearch(const QString &title, const QStringList &headers,

@@ -4,6 +4,7 @@
 #include "twincontrol.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -109,6 +110,13 @@ void FocusTracker::Focus(QWidget *control)
     if (QWidget *window = control->window(); !window->isActiveWindow())
         window->activateWindow();
     control->setFocus(Qt::OtherFocusReason);
+    // The operator comes back to retype what was refused: whatever is typed replaces it, and a
+    // full field does not block the keys.
+    QWidget *editor = control;
+    while (editor->focusProxy())
+        editor = editor->focusProxy();
+    if (auto *edit = qobject_cast<QLineEdit *>(editor))
+        edit->selectAll();
 }
 
 void FocusTracker::focusChanged(QWidget *old, QWidget *now)

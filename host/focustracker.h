@@ -34,7 +34,7 @@ public:
 
     // Gives a control the focus as the program's own move: it becomes its form's logical focus,
     // its window and sub-window are activated first (a closing message box can leave no window
-    // active), and no chain is raised.
+    // active), and no chain is raised. The text of an edit is selected, so typing replaces it.
     void Focus(QWidget *control);
 
 private:

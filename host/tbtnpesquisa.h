@@ -9,7 +9,8 @@
 class TDataSource;
 
 // A lookup button: lists the rows of its data source's data set and, when the operator picks one,
-// leaves the data set on that row and raises OnAfterPesq. Hint "Pesquisar"; takes no focus.
+// leaves the data set on that row and raises OnAfterPesq. Hint "Pesquisar"; takes no focus. F9 in
+// its associated edit runs it too, and the list opens on the row of the code in that edit.
 class CALEHOST_EXPORT TBtnPesquisa : public TSpeedButton
 {
     Q_OBJECT
@@ -17,7 +18,7 @@ public:
     explicit TBtnPesquisa(QWidget *parent = nullptr);
 
     QWidget *Associate() const { return m_associate; }
-    void SetAssociate(QWidget *edit) { m_associate = edit; }
+    void SetAssociate(QWidget *edit);
     QString Title() const { return m_title; }
     void SetTitle(const QString &title) { m_title = title; }
     TDataSource *DataSource() const { return m_dataSource; }
@@ -33,6 +34,9 @@ public:
     TBeforePesqEvent OnBeforePesq;
     // Raised after the operator chose a row, with the data set on that row.
     TNotifyEvent OnAfterPesq;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QPointer<QWidget> m_associate;

@@ -38,6 +38,7 @@ void TDBCalendar::SetHollidayColor(TColor color)
     if (m_hollidayColor == color)
         return;
     m_hollidayColor = color;
+    updateAccessibleDescription();
     update();
 }
 
@@ -62,10 +63,23 @@ QColor TDBCalendar::dayMarkColor(int day) const
     return IsMarked(day) ? ColorToQColor(m_hollidayColor) : QColor();
 }
 
+QString TDBCalendar::dayStatus(int day) const
+{
+    // At rest (no column, no colour, the source off or closed) the calendar says nothing of it.
+    if (!m_dataSource || !m_dataSource->Enabled())
+        return QString();
+    const TDataSet *dataSet = m_dataSource->DataSet();
+    if (m_dataField.isEmpty() || m_hollidayColor == clNone || !dataSet || !dataSet->Active())
+        return QString();
+    return IsMarked(day) ? QStringLiteral("dia de produção")
+                         : QStringLiteral("não é dia de produção");
+}
+
 void TDBCalendar::dataLinkChanged()
 {
     followDataSet();
     m_marksValid = false;
+    updateAccessibleDescription();
     update();
 }
 

@@ -42,6 +42,8 @@ public:
 
 protected:
     QColor dayMarkColor(int day) const override;
+    // Whether the day is a production day, once the calendar shows its marks.
+    QString dayStatus(int day) const override;
 
 private:
     void dataLinkChanged();

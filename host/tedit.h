@@ -15,8 +15,9 @@ public:
     explicit TEdit(QWidget *parent = nullptr);
 
     QString Text() const { return text(); }
-    // Sets the text; OnChange is raised when it differs from the current one.
-    void SetText(const QString &text) { setText(text); }
+    // Sets the text (a read-only or disabled edit shows it from its start); OnChange is raised when
+    // it differs from the current one.
+    void SetText(const QString &text);
     int MaxLength() const { return maxLength(); }
     void SetMaxLength(int length) { setMaxLength(length > 0 ? length : 32767); }
     TColor Color() const { return m_color; }
@@ -29,6 +30,13 @@ public:
     // Raised for each typed character before the edit takes it; Key = QChar() discards it.
     TKeyPressEvent OnKeyPress;
 
+protected:
+    // Entered by the keyboard or by the program, the text is selected: typing replaces it.
+    void focusInEvent(QFocusEvent *event) override;
+
 private:
+    void showFromStart();
+
     TColor m_color = clWindow;
+    bool m_edited = false;
 };

@@ -7,6 +7,7 @@
 #include "tdbgrid.h"
 #include "tlabel.h"
 #include "tmessages.h"
+#include "toolicons.h"
 #include "tpagecontrol.h"
 #include "tpanel.h"
 #include "tspeedbutton.h"
@@ -14,11 +15,14 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCloseEvent>
+#include <QKeySequence>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QStyle>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -119,36 +123,37 @@ void TfrmPadraoGrid::buildToolBar()
         const char *hint;
         int left;
         int width;
-        QStyle::StandardPixmap glyph;
+        const char *icon;
         void (TfrmPadraoGrid::*handler)(QObject *);
     };
+    // Pictures by their freedesktop names; close is a window's close, apart from cancel's undo.
     const ButtonPlace places[] = {
-        {&TfrmPadraoGrid::sbtIncluir, "sbtIncluir", "Incluir", 4, 21, QStyle::SP_FileIcon,
+        {&TfrmPadraoGrid::sbtIncluir, "sbtIncluir", "Incluir", 4, 21, "document-new",
          &TfrmPadraoGrid::sbtIncluirClick},
-        {&TfrmPadraoGrid::sbtAlterar, "sbtAlterar", "Alterar", 25, 21,
-         QStyle::SP_FileDialogDetailedView, &TfrmPadraoGrid::sbtAlterarClick},
-        {&TfrmPadraoGrid::sbtExcluir, "sbtExcluir", "Excluir", 46, 21, QStyle::SP_TrashIcon,
+        {&TfrmPadraoGrid::sbtAlterar, "sbtAlterar", "Alterar", 25, 21, "document-properties",
+         &TfrmPadraoGrid::sbtAlterarClick},
+        {&TfrmPadraoGrid::sbtExcluir, "sbtExcluir", "Excluir", 46, 21, "edit-delete",
          &TfrmPadraoGrid::sbtExcluirClick},
-        {&TfrmPadraoGrid::sbtProcurar, "sbtProcurar", "Procurar", 67, 21,
-         QStyle::SP_FileDialogContentsView, &TfrmPadraoGrid::sbtProcurarClick},
-        {&TfrmPadraoGrid::sbtVerificar, "sbtVerificar", "Verificar", 89, 20,
-         QStyle::SP_BrowserReload, &TfrmPadraoGrid::sbtVerificarClick},
-        {&TfrmPadraoGrid::sbtCancelar, "sbtCancelar", "Cancelar", 125, 21,
-         QStyle::SP_DialogCancelButton, &TfrmPadraoGrid::sbtCancelarClick},
-        {&TfrmPadraoGrid::sbtConfirmar, "sbtConfirmar", "Confirmar", 146, 21,
-         QStyle::SP_DialogApplyButton, &TfrmPadraoGrid::sbtConfirmarClick},
-        {&TfrmPadraoGrid::sbtImprimir, "sbtImprimir", "Imprimir", 182, 21,
-         QStyle::SP_FileDialogListView, &TfrmPadraoGrid::sbtImprimirClick},
-        {&TfrmPadraoGrid::sbtAjuda, "sbtAjuda", "Ajuda", 218, 21, QStyle::SP_DialogHelpButton,
+        {&TfrmPadraoGrid::sbtProcurar, "sbtProcurar", "Procurar", 67, 21, "edit-find",
+         &TfrmPadraoGrid::sbtProcurarClick},
+        {&TfrmPadraoGrid::sbtVerificar, "sbtVerificar", "Verificar", 89, 20, "view-refresh",
+         &TfrmPadraoGrid::sbtVerificarClick},
+        {&TfrmPadraoGrid::sbtCancelar, "sbtCancelar", "Cancelar", 125, 21, "edit-undo",
+         &TfrmPadraoGrid::sbtCancelarClick},
+        {&TfrmPadraoGrid::sbtConfirmar, "sbtConfirmar", "Confirmar", 146, 21, "document-save",
+         &TfrmPadraoGrid::sbtConfirmarClick},
+        {&TfrmPadraoGrid::sbtImprimir, "sbtImprimir", "Imprimir", 182, 21, "document-print",
+         &TfrmPadraoGrid::sbtImprimirClick},
+        {&TfrmPadraoGrid::sbtAjuda, "sbtAjuda", "Ajuda", 218, 21, "help-contents",
          &TfrmPadraoGrid::sbtAjudaClick},
-        {&TfrmPadraoGrid::sbtFechar, "sbtFechar", "Fechar", 254, 21, QStyle::SP_DialogCloseButton,
+        {&TfrmPadraoGrid::sbtFechar, "sbtFechar", "Fechar", 254, 21, "window-close",
          &TfrmPadraoGrid::sbtFecharClick},
     };
     for (const ButtonPlace &place : places) {
         auto *button = new TSpeedButton(panMenu);
         button->setObjectName(QLatin1String(place.name));
         button->SetHint(QString::fromUtf8(place.hint));
-        button->SetGlyph(style()->standardIcon(place.glyph).pixmap(16, 16));
+        button->SetGlyph(host::ToolIcon(QLatin1String(place.icon)).pixmap(16, 16));
         button->SetBounds(place.left, 4, place.width, 21);
         // Bound through the virtual handler, so a screen's override takes the base's place.
         const auto handler = place.handler;
@@ -172,6 +177,7 @@ void TfrmPadraoGrid::buildMenu()
         const char *caption;
         TSpeedButton *button;
     };
+    // Every tool-bar command has an item, so the keyboard reaches it through the menu's mnemonic.
     const Item items[] = {
         {&TfrmPadraoGrid::mnuIncluir, "mnuIncluir", "&Incluir", sbtIncluir},
         {&TfrmPadraoGrid::mnuAlterar, "mnuAlterar", "&Alterar", sbtAlterar},
@@ -180,15 +186,34 @@ void TfrmPadraoGrid::buildMenu()
         {&TfrmPadraoGrid::mnuVerificar, "mnuVerificar", "&Verificar", sbtVerificar},
         {&TfrmPadraoGrid::mnuCancelar, "mnuCancelar", "&Cancelar", sbtCancelar},
         {&TfrmPadraoGrid::mnuConfirmar, "mnuConfirmar", "C&onfirmar", sbtConfirmar},
+        {nullptr, nullptr, nullptr, nullptr},
+        {&TfrmPadraoGrid::mnuImprimir, "mnuImprimir", "Imp&rimir", sbtImprimir},
+        {&TfrmPadraoGrid::mnuAjuda, "mnuAjuda", "A&juda", sbtAjuda},
+        {&TfrmPadraoGrid::mnuFechar, "mnuFechar", "&Fechar", sbtFechar},
     };
+    bool common = false;
     for (const Item &item : items) {
+        if (!item.member) {
+            QAction *separator = mnuManutencao->addSeparator();
+            separator->setObjectName(QStringLiteral("mnuSepComuns"));
+            m_commonItems.append(separator);
+            common = true;
+            continue;
+        }
         QAction *action = mnuManutencao->addAction(QString::fromUtf8(item.caption));
         action->setObjectName(QLatin1String(item.name));
         TSpeedButton *button = item.button;
+        action->setIcon(button->icon());
         connect(action, &QAction::triggered, button, &QAbstractButton::click);
         FollowButton(action, button);
         this->*item.member = action;
+        if (common)
+            m_commonItems.append(action);
     }
+    // F1 works wherever the focus is inside the screen, whether or not its menu is in a menu bar.
+    mnuAjuda->setShortcut(QKeySequence::HelpContents);
+    mnuAjuda->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(mnuAjuda);
 }
 
 void TfrmPadraoGrid::FollowButton(QAction *item, QAbstractButton *button)
@@ -236,6 +261,13 @@ void TfrmPadraoGrid::AlignTop(QWidget *widget)
     m_layout->insertWidget(1 + m_topCount++, widget);
 }
 
+QSize TfrmPadraoGrid::sizeHint() const
+{
+    if (m_openedSize.isValid())
+        return m_openedSize.expandedTo(minimumSizeHint());
+    return QWidget::sizeHint();
+}
+
 bool TfrmPadraoGrid::event(QEvent *event)
 {
     switch (event->type()) {
@@ -247,16 +279,19 @@ bool TfrmPadraoGrid::event(QEvent *event)
         // when it first shows.
         if (!m_area)
             attachToSubWindow();
+        if (!m_shown) {
+            m_shown = true;
+            firstShow();
+        }
         if (!m_boundsApplied && m_bounds.isValid() && SubWindow()) {
             m_boundsApplied = true;
             SubWindow()->setGeometry(m_bounds);
+            m_openedSize = size();
         }
         break;
     case QEvent::WindowActivate:
-        if (isWindow() && !m_current) {
-            m_current = true;
-            host::guard(this, [this] { FormActivate(this); });
-        }
+        if (isWindow() && !m_current)
+            activate();
         break;
     default:
         break;
@@ -289,10 +324,77 @@ void TfrmPadraoGrid::subWindowActivated(QMdiSubWindow *window)
         m_current = false;
         return;
     }
-    if (m_current)
-        return;
+    if (!m_current)
+        activate();
+}
+
+void TfrmPadraoGrid::activate()
+{
     m_current = true;
     host::guard(this, [this] { FormActivate(this); });
+    // A screen that opens takes the keys at once; later activations find the focus where the
+    // operator left it.
+    if (!std::exchange(m_activated, true))
+        focusFirstControl();
+}
+
+void TfrmPadraoGrid::firstShow()
+{
+    keepCommonItemsLast();
+    fitMinimumSize();
+}
+
+void TfrmPadraoGrid::keepCommonItemsLast()
+{
+    // A screen appends its own items after the base's; print, help and close stay at the end.
+    for (QAction *item : std::as_const(m_commonItems)) {
+        mnuManutencao->removeAction(item);
+        mnuManutencao->addAction(item);
+    }
+}
+
+void TfrmPadraoGrid::fitMinimumSize()
+{
+    // Bars placed across the screen hold controls at fixed places: the screen may not become
+    // narrower than the rightmost of them, or Cascade and Tile would cut them off.
+    QList<QWidget *> bars{panMenu};
+    for (int i = 1; i <= m_topCount; ++i) {
+        if (QWidget *widget = m_layout->itemAt(i)->widget())
+            bars.append(widget);
+    }
+    for (QWidget *bar : std::as_const(bars)) {
+        if (bar->layout())
+            continue;
+        int right = 0;
+        for (QWidget *child : bar->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (!child->isWindow() && child->isVisibleTo(bar))
+                right = qMax(right, child->geometry().right() + 1);
+        }
+        const QMargins margins = bar->contentsMargins();
+        bar->setMinimumWidth(qMax(bar->minimumWidth(), right + margins.right()));
+    }
+}
+
+void TfrmPadraoGrid::focusFirstControl()
+{
+    QWidget *target = focusWidget();
+    if (!target || !isAncestorOf(target)) {
+        // The first control in tab order that the operator could reach with Tab.
+        target = nullptr;
+        for (QWidget *w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain()) {
+            if (isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy() &&
+                w->isEnabled() && w->isVisibleTo(this)) {
+                target = w;
+                break;
+            }
+        }
+        if (!target)
+            return;
+        target->setFocus(Qt::TabFocusReason);
+    }
+    // As when entered by the keyboard: what the operator types replaces the text.
+    if (auto *edit = qobject_cast<QLineEdit *>(target))
+        edit->selectAll();
 }
 
 void TfrmPadraoGrid::closeEvent(QCloseEvent *event)

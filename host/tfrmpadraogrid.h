@@ -74,6 +74,8 @@ public:
     QList<QMenu *> Menus() const;
     // Places a widget across the screen below the tool bar and any widget placed before it.
     void AlignTop(QWidget *widget);
+    // The size the screen first opened at: Cascade gives a screen back its designed size.
+    QSize sizeHint() const override;
     // Makes a menu item take the enabled state of a button whenever the button's changes.
     static void FollowButton(QAction *item, QAbstractButton *button);
 
@@ -119,6 +121,9 @@ public:
     QAction *mnuVerificar = nullptr;
     QAction *mnuCancelar = nullptr;
     QAction *mnuConfirmar = nullptr;
+    QAction *mnuImprimir = nullptr;
+    QAction *mnuAjuda = nullptr;
+    QAction *mnuFechar = nullptr;
     TPageControl *pgcPadrao = nullptr;
     TTabSheet *tshPadrao = nullptr;
     TDBGrid *dbgPadrao = nullptr;
@@ -136,6 +141,11 @@ private:
     void buildMenu();
     void attachToSubWindow();
     void subWindowActivated(QMdiSubWindow *window);
+    void activate();
+    void firstShow();
+    void keepCommonItemsLast();
+    void fitMinimumSize();
+    void focusFirstControl();
 
     QVBoxLayout *m_layout = nullptr;
     int m_topCount = 0;
@@ -145,4 +155,8 @@ private:
     QPointer<QMdiArea> m_area;
     bool m_current = false;
     bool m_boundsApplied = false;
+    bool m_shown = false;
+    bool m_activated = false;
+    QSize m_openedSize;
+    QList<QAction *> m_commonItems;
 };

@@ -51,6 +51,7 @@ TNCalendar::TNCalendar(QWidget *parent)
     setFont(small);
     resize(sizeHint());
     updateAccessibleName();
+    updateAccessibleDescription();
 }
 
 void TNCalendar::SetDate(const QDate &date)
@@ -146,6 +147,11 @@ QSize TNCalendar::minimumSizeHint() const
 QColor TNCalendar::dayMarkColor(int) const
 {
     return QColor();
+}
+
+QString TNCalendar::dayStatus(int) const
+{
+    return QString();
 }
 
 void TNCalendar::paintEvent(QPaintEvent *)
@@ -257,6 +263,7 @@ void TNCalendar::applyDate(const QDate &date)
     m_date = date;
     if (monthChanged)
         updateAccessibleName();
+    updateAccessibleDescription();
     update();
     ::raise(OnChange, this);
 }
@@ -286,4 +293,17 @@ void TNCalendar::updateAccessibleName()
     setAccessibleName(QStringLiteral("%1 de %2")
                           .arg(QString::fromUtf8(kMonthNames[m_date.month() - 1]))
                           .arg(m_date.year()));
+}
+
+void TNCalendar::updateAccessibleDescription()
+{
+    // "Dia selecionado: 2 de março de 2026, dia de produção"
+    QString text = QStringLiteral("Dia selecionado: %1 de %2 de %3")
+                       .arg(m_date.day())
+                       .arg(QString::fromUtf8(kMonthNames[m_date.month() - 1]).toLower())
+                       .arg(m_date.year());
+    if (const QString status = dayStatus(m_date.day()); !status.isEmpty())
+        text += QStringLiteral(", ") + status;
+    if (text != accessibleDescription())
+        setAccessibleDescription(text);
 }

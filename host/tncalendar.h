@@ -64,6 +64,10 @@ public:
 protected:
     // The fill colour of a day's mark; invalid when the day carries none.
     virtual QColor dayMarkColor(int day) const;
+    // What the accessible description tells of a day besides its date; empty for nothing.
+    virtual QString dayStatus(int day) const;
+    // Tells assistive technology the current day and its status again.
+    void updateAccessibleDescription();
 
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;

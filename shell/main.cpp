@@ -13,22 +13,37 @@
 #include <cstdio>
 #include <memory>
 
+namespace {
+
+QStringList ArgumentList(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
-    // A batch report opens no window: it needs no display.
-    for (int i = 1; i < argc; ++i) {
-        if (qstrncmp(argv[i], "--report", 8) == 0 && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Read before the GUI starts: --help and a refused option need no display.
+    const ShellOptions options = ParseShellOptions(ArgumentList(argc, argv));
+    if (options.help) {
+        std::fputs(ShellUsage().toLocal8Bit().constData(), stdout);
+        return 0;
     }
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "caleprodu: %s\n", options.error.toLocal8Bit().constData());
+        return 2;
+    }
+    // A batch report opens no window: it needs no display.
+    if (!options.report.isEmpty() && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("caleprodu"));
     QApplication::setOrganizationName(QStringLiteral("caleprodu"));
-
-    const ShellOptions options = ParseShellOptions(QApplication::arguments());
-    if (!options.error.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(options.error));
-        return 2;
-    }
 
     if (!options.report.isEmpty())
         return RunReportBatch(options);

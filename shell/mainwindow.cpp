@@ -3,10 +3,12 @@
 #include "eventboundary.h"
 #include "tfrmpadraogrid.h"
 
+#include <QKeySequence>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 
 MainWindow::MainWindow(std::function<void()> openCalendar, QWidget *parent)
     : QMainWindow(parent)
@@ -15,7 +17,8 @@ MainWindow::MainWindow(std::function<void()> openCalendar, QWidget *parent)
     setObjectName(QStringLiteral("frmPrincipal"));
     setWindowTitle(QStringLiteral("Produção"));
     setCentralWidget(m_mdiArea);
-    resize(1024, 640);
+    fitToScreen();
+    scrollScreensIntoReach();
 
     QMenu *production = menuBar()->addMenu(QStringLiteral("&Produção"));
     QAction *calendar = production->addAction(QStringLiteral("&Calendário da Produção"));
@@ -34,6 +37,7 @@ MainWindow::MainWindow(std::function<void()> openCalendar, QWidget *parent)
     // A screen's menus stand in the bar while it is the current screen; a message box taking the
     // activation for a moment does not change the current screen, so they stay meanwhile.
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &MainWindow::showScreenMenus);
+    addCloseCommand(windows);
 }
 
 QList<QAction *> MainWindow::screenMenus() const
@@ -64,4 +68,53 @@ void MainWindow::showScreenMenus()
         menuBar()->insertAction(m_windowsMenu, menu);
         m_screenMenus.append(menu);
     }
+}
+
+void MainWindow::fitToScreen()
+{
+    const QSize standard(1024, 640);
+    // What the window manager's frame and title bar take around the window.
+    const QMargins frame(8, 40, 8, 8);
+    const QRect available = screen() ? screen()->availableGeometry() : QRect(QPoint(), standard);
+    const QRect usable = available.marginsRemoved(frame);
+    if (usable.width() < standard.width() || usable.height() < standard.height()) {
+        // Restoring it later still leaves it on the screen.
+        setGeometry(usable);
+        setWindowState(windowState() | Qt::WindowMaximized);
+        return;
+    }
+    QRect placed(QPoint(), standard);
+    placed.moveCenter(usable.center());
+    setGeometry(placed);
+}
+
+void MainWindow::scrollScreensIntoReach()
+{
+    // A screen larger than the area, or placed partly beyond it, is reached by scrolling.
+    m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+void MainWindow::addCloseCommand(QMenu *windows)
+{
+    const QKeySequence closeKey(Qt::CTRL | Qt::Key_F4);
+    windows->addSeparator();
+    QAction *close = windows->addAction(QStringLiteral("&Fechar tela"));
+    close->setObjectName(QStringLiteral("actFecharTela"));
+    close->setShortcut(closeKey);
+    connect(close, &QAction::triggered, this, [this] {
+        if (QMdiSubWindow *current = m_mdiArea->currentSubWindow())
+            current->close();
+    });
+    // A maximised sub-window offers the same key in its own menu; two owners would make the key
+    // ambiguous and neither would close anything.
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [closeKey](QMdiSubWindow *window) {
+        if (!window || !window->systemMenu())
+            return;
+        for (QAction *item : window->systemMenu()->actions()) {
+            QList<QKeySequence> keys = item->shortcuts();
+            if (keys.removeAll(closeKey))
+                item->setShortcuts(keys);
+        }
+    });
 }

@@ -4,8 +4,11 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
+
 class QAction;
 class QMdiArea;
+class QMenu;
 
 // The shell's main window: an MDI area for the screens and a menu that opens them.
 class MainWindow : public QMainWindow
@@ -23,6 +26,13 @@ public:
 private:
     // Puts the active screen's menus in the menu bar in place of those of the screen before.
     void showScreenMenus();
+
+    // Opens at its standard size centred on the screen's usable area, or maximised when that
+    // area is smaller.
+    void fitToScreen();
+    void scrollScreensIntoReach();
+    // Ctrl+F4 closes the active screen.
+    void addCloseCommand(QMenu *windows);
 
     QMdiArea *m_mdiArea;
     QAction *m_windowsMenu = nullptr;

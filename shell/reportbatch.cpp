@@ -23,13 +23,16 @@ int fail(const QString &reason)
 
 int RunReportBatch(const ShellOptions &options)
 {
-    const QString databaseUrl =
-        options.databaseUrl.isEmpty() ? caleserver::defaultDatabaseUrl() : options.databaseUrl;
-    QString error;
+    const QString databaseUrl = options.databaseUrl.isEmpty()
+                                    ? QString::fromStdString(caleserver::defaultDatabaseUrl())
+                                    : options.databaseUrl;
     // Without a server, this machine's database is the one the shell would create on first run.
-    if (options.serverHost.isEmpty() && (!caleserver::initDatabase(databaseUrl, &error) ||
-                                         !caleserver::seedDemo(databaseUrl, &error)))
-        return fail(error);
+    std::string setupError;
+    if (options.serverHost.isEmpty() &&
+        (!caleserver::initDatabase(databaseUrl.toStdString(), &setupError) ||
+         !caleserver::seedDemo(databaseUrl.toStdString(), &setupError)))
+        return fail(QString::fromStdString(setupError));
+    QString error;
     if (!dtmDBGeral::Open(databaseUrl, &error))
         return fail(error);
 

@@ -16,8 +16,14 @@ struct ShellOptions
     QString report;           // render this report code to output and exit, without a window
     QStringList reportParams; // NAME=VALUE, in the order given
     QString output;           // the report's PDF or CSV file
-    QString error;            // set when the command line is refused
+    bool help = false;        // print ShellUsage() and exit
+    QString error;            // one line, set when the command line is refused
 };
 
-// Reads the shell's options; Qt's own options (--platform ...) are left to Qt.
+// Reads the program's arguments (the first is the program itself) before the GUI starts, so that
+// --help and a refused option need no display. Qt's own options (--platform, -display, -style
+// ...) are let through to QApplication.
 ShellOptions ParseShellOptions(const QStringList &arguments);
+
+// The text --help prints: every option with what it does.
+QString ShellUsage();

@@ -30,6 +30,11 @@ private slots:
     void spinEditTyping_data();
     void spinEditTyping();
     void labelNamesItsField();
+    void labelKeepsItsCaptionWhole_data();
+    void labelKeepsItsCaptionWhole();
+    void programTextShowsFromItsStart();
+    void f9OpensTheLookupOnTheTypedCode_data();
+    void f9OpensTheLookupOnTheTypedCode();
     void lookupButton_data();
     void lookupButton();
     void lookupButtonEmptyList();
@@ -206,6 +211,99 @@ void tst_Controls::labelNamesItsField()
     QCOMPARE(field->accessibleName(), QStringLiteral("Filial"));
     label->SetCaption("Ano");
     QCOMPARE(field->accessibleName(), QStringLiteral("Ano"));
+}
+
+void tst_Controls::labelKeepsItsCaptionWhole_data()
+{
+    QTest::addColumn<int>("fieldLeft");
+
+    QTest::newRow("room on the row") << 300;
+    QTest::newRow("field close beside it") << 96;
+}
+
+void tst_Controls::labelKeepsItsCaptionWhole()
+{
+    QFETCH(int, fieldLeft);
+
+    QWidget panel;
+    panel.resize(400, 60);
+    QFont bold = panel.font();
+    bold.setBold(true);
+    bold.setPixelSize(14);
+    auto *label = new TLabel(&panel);
+    label->setFont(bold);
+    label->setText("Periodicidade");
+    label->setGeometry(8, 8, 40, 13);
+    auto *field = new TMaskEdit(&panel);
+    field->setGeometry(fieldLeft, 4, 30, 21);
+    panel.show();
+
+    // The whole caption is drawn, at its place and not under the field beside it.
+    QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width());
+    QVERIFY(label->geometry().right() < field->x());
+    QCOMPARE(label->pos(), QPoint(8, 8));
+}
+
+void tst_Controls::programTextShowsFromItsStart()
+{
+    TEdit name;
+    name.resize(60, 21);
+    name.setEnabled(false);
+    name.show();
+    name.SetText("Produção Semanal (seg–sex)");
+    QCOMPARE(name.cursorPosition(), 0);
+
+    // What the operator types keeps the cursor after it.
+    TEdit code;
+    code.show();
+    QTest::keyClicks(&code, "0012");
+    QCOMPARE(code.cursorPosition(), 4);
+}
+
+void tst_Controls::f9OpensTheLookupOnTheTypedCode_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<int>("lookups");
+    QTest::addColumn<int>("currentRow");
+
+    QTest::newRow("full code") << "0010" << true << 1 << 2;
+    QTest::newRow("code without its zeros") << "2" << true << 1 << 3;
+    QTest::newRow("unknown code") << "0099" << true << 1 << 0;
+    QTest::newRow("empty field") << "" << true << 1 << 0;
+    QTest::newRow("button disabled") << "0010" << false << 0 << 0;
+}
+
+void tst_Controls::f9OpensTheLookupOnTheTypedCode()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, enabled);
+    QFETCH(int, lookups);
+    QFETCH(int, currentRow);
+
+    ScriptedDialogs dialogs;
+    QWidget panel;
+    TClientDataSet *data = branches(&panel, 4);
+    TDataSource source;
+    source.SetDataSet(data);
+    auto *code = new TMaskEdit(&panel);
+    code->SetEditMask("9999;0; ");
+    auto *button = new TBtnPesquisa(&panel);
+    button->move(60, 0);
+    button->SetDataSource(&source);
+    button->SetAssociate(code);
+    button->setEnabled(enabled);
+    panel.show();
+    code->SetText(typed);
+
+    QTest::keyClick(code, Qt::Key_F9);
+    QCOMPARE(dialogs.lookups.size(), lookups);
+    if (lookups)
+        QCOMPARE(dialogs.lookups.first().currentRow, currentRow);
+    // Shift or Ctrl with it does the same.
+    QTest::keyClick(code, Qt::Key_F9, Qt::ShiftModifier);
+    QCOMPARE(dialogs.lookups.size(), 2 * lookups);
+    QCOMPARE(code->Text(), typed);
 }
 
 TClientDataSet *tst_Controls::branches(QObject *owner, int rows)

@@ -114,7 +114,8 @@ void tst_TfrmPadraoGrid::partsByName()
     for (QAction *action : screen.mnuManutencao->actions())
         items << action->objectName();
     QCOMPARE(items, (QStringList{"mnuIncluir", "mnuAlterar", "mnuExcluir", "mnuProcurar",
-                                 "mnuVerificar", "mnuCancelar", "mnuConfirmar"}));
+                                 "mnuVerificar", "mnuCancelar", "mnuConfirmar", "mnuSepComuns",
+                                 "mnuImprimir", "mnuAjuda", "mnuFechar"}));
     QCOMPARE(screen.msgMensagensPadroes->Msg("Excl"), QStringLiteral("Confirma Exclusão?"));
     QCOMPARE(screen.pgcPadrao->ActivePage(), screen.tshPadrao);
     // The screen's own field sits between the tool bar and the page control.

@@ -232,8 +232,8 @@ void tst_cli_qmr07701::emptyBranchTableStopsTheSearch()
     m_dialog->rbtListaFili->click();
     QTest::keyClick(m_dialog->rbtListaFili, Qt::Key_F9);
     const QStringList shown = m_env.dialogs.texts();
-    QString error;
-    QVERIFY2(caleserver::seedDemo(m_env.fixture.url(), &error), qPrintable(error));
+    std::string error;
+    QVERIFY2(caleserver::seedDemo(m_env.fixture.url().toStdString(), &error), error.c_str());
     QCOMPARE(shown, QStringList{"Não há filial cadastrada."});
     QVERIFY(m_env.dialogs.listSearches.isEmpty());
     QCOMPARE(stListaFili, QStringLiteral("0002"));

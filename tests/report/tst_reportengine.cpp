@@ -147,7 +147,8 @@ void tst_reportengine::batchCommandWritesTheReport()
             QSKIP(qPrintable(message));
         QFAIL(qPrintable(message));
     }
-    QVERIFY2(caleserver::seedDemo(db.url(), &message), qPrintable(message));
+    std::string seedError;
+    QVERIFY2(caleserver::seedDemo(db.url().toStdString(), &seedError), seedError.c_str());
     // The demo data holds calendars of the current year.
     const QString year = QString::number(QDate::currentDate().year());
     QTemporaryDir dir;

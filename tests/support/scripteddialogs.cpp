@@ -52,7 +52,14 @@ int ScriptedDialogs::MessageBox(TMsgDlgType kind, const QString &text, TMsgDlgBu
 int ScriptedDialogs::Lookup(const QString &title, const QStringList &headers,
                             const QList<QStringList> &rows, const QString &emptyText)
 {
-    lookups.append({title, headers, rows, emptyText, {}});
+    return LookupAt(title, headers, rows, emptyText, 0);
+}
+
+int ScriptedDialogs::LookupAt(const QString &title, const QStringList &headers,
+                              const QList<QStringList> &rows, const QString &emptyText,
+                              int currentRow)
+{
+    lookups.append({title, headers, rows, emptyText, {}, currentRow});
     return lookupAnswers.isEmpty() ? -1 : lookupAnswers.takeFirst();
 }
 

@@ -28,6 +28,7 @@ public:
         QList<QStringList> rows;
         QString emptyText;
         QList<int> chosenBefore;
+        int currentRow = 0; // the row a lookup opened on
     };
 
     ScriptedDialogs();
@@ -39,6 +40,8 @@ public:
                    int helpContext) override;
     int Lookup(const QString &title, const QStringList &headers, const QList<QStringList> &rows,
                const QString &emptyText) override;
+    int LookupAt(const QString &title, const QStringList &headers, const QList<QStringList> &rows,
+                 const QString &emptyText, int currentRow) override;
     bool ListSearch(const QString &title, const QStringList &headers,
                     const QList<QStringList> &rows, QList<int> &chosenRows) override;
     bool PrintSetup(QPrinter *printer) override;
