@@ -1,4 +1,6 @@
+#include "caleprodu_version.h"
 #include "caleserver.h"
+#include "configfile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -28,11 +30,30 @@ int main(int argc, char *argv[])
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("caleprodu-server"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CALEPRODU_VERSION));
+
+    // A configuration file gives defaults; the flags on the command line override them.
+    std::vector<std::string> arguments(argv, argv + argc);
+    const std::string config = caleserver::takeConfigOption(arguments);
+    std::string configError;
+    if (!config.empty() && !caleserver::withConfigDefaults(
+                               arguments, config, {"listen", "database", "token", "threads"}, {},
+                               &arguments, &configError))
+        return fail(QString::fromStdString(configError));
+    QStringList argumentList;
+    for (const std::string &argument : arguments)
+        argumentList << QString::fromStdString(argument);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Servidor de aplicação do calendário de produção."));
     parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption configOption(
+        QStringLiteral("config"),
+        QStringLiteral("Arquivo de configuração (chave = valor); as opções da linha de comando "
+                       "prevalecem."),
+        QStringLiteral("ARQUIVO"));
     const QCommandLineOption listen(QStringLiteral("listen"),
                                     QStringLiteral("Endereço e porta (padrão 127.0.0.1:8211)."),
                                     QStringLiteral("ADDR:PORT"), QStringLiteral("127.0.0.1:8211"));
@@ -51,8 +72,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption threads(QStringLiteral("threads"),
                                      QStringLiteral("Threads de atendimento (padrão 8)."),
                                      QStringLiteral("N"), QStringLiteral("8"));
-    parser.addOptions({listen, database, token, initDb, seed, threads});
-    parser.process(app);
+    parser.addOptions({configOption, listen, database, token, initDb, seed, threads});
+    parser.process(argumentList);
 
     caleserver::ServerOptions options;
     options.databaseUrl =

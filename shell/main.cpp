@@ -2,6 +2,7 @@
 // where an application server is, runs one inside this process over the default database.
 
 #include "mainwindow.h"
+#include "shellconfig.h"
 #include "shelloptions.h"
 #include "shellsession.h"
 
@@ -18,7 +19,13 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("caleprodu"));
     QApplication::setOrganizationName(QStringLiteral("caleprodu"));
 
-    const ShellOptions options = ParseShellOptions(QApplication::arguments());
+    QStringList arguments = QApplication::arguments();
+    QString configError;
+    if (!ApplyShellConfigFiles(arguments, &configError)) {
+        std::fprintf(stderr, "caleprodu: %s\n", qPrintable(configError));
+        return 2;
+    }
+    const ShellOptions options = ParseShellOptions(arguments);
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(options.error));
         return 2;
