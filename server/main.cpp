@@ -1,4 +1,6 @@
+#include "caleprodu_version.h"
 #include "caleserver.h"
+#include "configfile.h"
 
 #include <charconv>
 #include <csignal>
@@ -8,6 +10,7 @@
 #include <pthread.h>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -22,6 +25,9 @@ const char *const usage =
     "Servidor de aplicação do calendário de produção.\n\n"
     "Opções:\n"
     "  -h, --help               Mostra esta ajuda.\n"
+    "  --version                Mostra a versão.\n"
+    "  --config <ARQUIVO>       Arquivo de configuração (chave = valor: listen, database,\n"
+    "                           token, threads); as opções da linha de comando prevalecem.\n"
     "  --listen <ADDR:PORT>     Endereço e porta (padrão 127.0.0.1:8211).\n"
     "  --database <URL>         sqlite:CAMINHO ou postgresql://usuário@máquina:porta/banco.\n"
     "  --token <TOKEN>          Exige Authorization: Bearer TOKEN em cada chamada.\n"
@@ -37,6 +43,7 @@ struct CommandLine
     bool initDb = false;
     bool seedDemo = false;
     bool help = false;
+    bool version = false;
 
     std::optional<std::string> value(const std::string &name) const
     {
@@ -45,12 +52,17 @@ struct CommandLine
     }
 };
 
-bool parse(int argc, char *argv[], CommandLine *line, std::string *error)
+bool parse(const std::vector<std::string> &arguments, CommandLine *line, std::string *error)
 {
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
+    const size_t argc = arguments.size();
+    for (size_t i = 1; i < argc; ++i) {
+        std::string_view arg = arguments[i];
         if (arg == "-h" || arg == "--help") {
             line->help = true;
+            continue;
+        }
+        if (arg == "--version") {
+            line->version = true;
             continue;
         }
         if (arg == "--init-db" || arg == "--seed-demo") {
@@ -73,7 +85,7 @@ bool parse(int argc, char *argv[], CommandLine *line, std::string *error)
                 *error = "falta o valor de " + name + ".";
                 return false;
             }
-            value = argv[++i];
+            value = arguments[++i];
         }
         line->values[name.substr(2)] = *value;
     }
@@ -97,12 +109,23 @@ int main(int argc, char *argv[])
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    CommandLine line;
+    // A configuration file gives defaults; the flags on the command line override them.
+    std::vector<std::string> arguments(argv, argv + argc);
+    const std::string config = caleserver::takeConfigOption(arguments);
     std::string error;
-    if (!parse(argc, argv, &line, &error))
+    if (!config.empty() &&
+        !caleserver::withConfigDefaults(
+            arguments, config, {"listen", "database", "token", "threads"}, {}, &arguments, &error))
+        return fail(error);
+    CommandLine line;
+    if (!parse(arguments, &line, &error))
         return fail(error);
     if (line.help) {
         std::fputs(usage, stdout);
+        return 0;
+    }
+    if (line.version) {
+        std::printf("caleprodu-server %s\n", CALEPRODU_VERSION);
         return 0;
     }
 

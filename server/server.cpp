@@ -1,5 +1,7 @@
 #include "caleserver.h"
 
+#include "caleprodu_version.h"
+
 #include "logging.h"
 #include "rpc.h"
 #include "schema.h"
@@ -275,7 +277,8 @@ private:
             // by it, whatever the database is doing.
             if (!m_parser->is_done())
                 m_keepAlive = false;
-            return respond(http::status::ok, "ok\n", "text/plain", !m_parser->is_done());
+            return respond(http::status::ok, "ok caleprodu-server " CALEPRODU_VERSION "\n",
+                           "text/plain", !m_parser->is_done());
         }
         if (!m_context.token.empty() &&
             !authorized(request[http::field::authorization], m_context.token))

@@ -1,8 +1,10 @@
 // caleprodu: the host shell. Loads the screen package, opens the calendar screen and, unless told
 // where an application server is, runs one inside this process over the default database.
 
+#include "caleprodu_version.h"
 #include "mainwindow.h"
 #include "reportbatch.h"
+#include "shellconfig.h"
 #include "shelloptions.h"
 #include "shellsession.h"
 
@@ -27,10 +29,23 @@ QStringList ArgumentList(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
-    // Read before the GUI starts: --help and a refused option need no display.
-    const ShellOptions options = ParseShellOptions(ArgumentList(argc, argv));
+    // Read before the GUI starts: --help and a refused option need no display. The configuration
+    // files give defaults for what the command line leaves out; help never depends on them.
+    QStringList arguments = ArgumentList(argc, argv);
+    const bool wantsHelp =
+        arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"));
+    QString configError;
+    if (!wantsHelp && !ApplyShellConfigFiles(arguments, &configError)) {
+        std::fprintf(stderr, "caleprodu: %s\n", configError.toLocal8Bit().constData());
+        return 2;
+    }
+    const ShellOptions options = ParseShellOptions(arguments);
     if (options.help) {
         std::fputs(ShellUsage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("caleprodu %s\n", CALEPRODU_VERSION);
         return 0;
     }
     if (!options.error.isEmpty()) {

@@ -27,6 +27,7 @@ const OptionSpec kShellOptions[] = {
     {"report", "CODIGO", "Gera o relatório deste código sem abrir janelas."},
     {"param", "NOME=VALOR", "Parâmetro do relatório (datas como AAAA-MM-DD); repita para cada um."},
     {"output", "ARQUIVO", "Arquivo do relatório gerado com --report (.pdf ou .csv)."},
+    {"version", nullptr, "Mostra a versão e termina."},
     {"help", nullptr, "Mostra esta ajuda e termina."},
 };
 
@@ -169,6 +170,7 @@ ShellOptions ParseShellOptions(const QStringList &arguments)
         options.help = true;
         return options;
     }
+    options.version = raw.switches.contains(QStringLiteral("version"));
     options.error = raw.error;
     if (options.error.isEmpty())
         options.error = readServer(raw, options);

@@ -17,6 +17,7 @@ struct ShellOptions
     QStringList reportParams; // NAME=VALUE, in the order given
     QString output;           // the report's PDF or CSV file
     bool help = false;        // print ShellUsage() and exit
+    bool version = false;     // print the version and exit
     QString error;            // one line, set when the command line is refused
 };
 

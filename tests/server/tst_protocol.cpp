@@ -1,6 +1,7 @@
 // The wire: malformed and hostile requests get the right error and change nothing; the token, the
 // body limit and the listening rules hold.
 
+#include <caleprodu_version.h>
 #include <serverfixture.h>
 
 #include <QJsonDocument>
@@ -200,7 +201,10 @@ private slots:
     void healthAndUnknownPaths()
     {
         const RpcClient client = m_fixture.client();
-        QCOMPARE(client.get("/health").httpStatus, 200);
+        const RpcClient::Reply health = client.get("/health");
+        QCOMPARE(health.httpStatus, 200);
+        // Monitors read which version runs from it.
+        QCOMPARE(health.body, QByteArray("ok caleprodu-server " CALEPRODU_VERSION "\n"));
         QCOMPARE(client.get("/QMR07700.rdmCaleProd").httpStatus, 404);
     }
 
