@@ -171,6 +171,9 @@ bool parseYear(std::string_view text, int *year)
     }
     if (text.empty() || !std::all_of(text.begin(), text.end(), isDigit))
         return false;
+    // Leading zeros do not make a year larger.
+    while (text.size() > 1 && text.front() == '0')
+        text.remove_prefix(1);
     int value = 0;
     if (text.size() <= 6)
         std::from_chars(text.data(), text.data() + text.size(), value);

@@ -111,7 +111,9 @@ RpcAnswer answerRpc(std::string_view body, const std::function<Storage *(std::st
     if (!object)
         return badRequest(null, "Requisição inválida: o corpo deve ser um objeto JSON-RPC 2.0.");
     const json::value *id = object->if_contains("id");
-    const bool idUsable = id && (id->is_string() || id->is_number() || id->is_null());
+    // A number too large for a double reads as infinity, which no JSON answer can echo.
+    const bool idUsable = id && (id->is_string() || id->is_null() ||
+                                 (id->is_number() && std::isfinite(id->to_number<double>())));
     const json::value &echoedId = idUsable ? *id : null;
     const json::value *version = object->if_contains("jsonrpc");
     if (!version || !version->is_string() || version->get_string() != "2.0")

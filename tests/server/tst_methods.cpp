@@ -88,6 +88,8 @@ private slots:
         const QStringList year2026{"2026-03-02", "2026-03-03", "2026-06-10"};
         QTest::newRow("year") << QJsonArray{"0001", "01", "2026"} << year2026;
         QTest::newRow("short codes completed") << QJsonArray{"1", "1", "2026"} << year2026;
+        QTest::newRow("year with leading zeros")
+            << QJsonArray{"0001", "01", "+0000002026"} << year2026;
         QTest::newRow("other year")
             << QJsonArray{"0001", "01", "2025"} << QStringList{"2025-12-31"};
         QTest::newRow("empty branch") << QJsonArray{"", "01", "2026"} << QStringList();

@@ -56,6 +56,9 @@ private slots:
         QTest::newRow("object id")
             << QByteArray(R"({"jsonrpc":"2.0","id":{},"method":"GetCaleProdu","params":[]})")
             << -32600;
+        QTest::newRow("id beyond a double")
+            << QByteArray(R"({"jsonrpc":"2.0","id":1e400,"method":"GetCaleProdu","params":[]})")
+            << -32600;
         QTest::newRow("unknown method") << request("DropCaleProdu", {"0001"}) << -32601;
         QTest::newRow("named params")
             << QByteArray(
