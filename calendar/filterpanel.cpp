@@ -184,13 +184,7 @@ void TfrmCaleProdu::speYearKeyPress(QObject *, QChar &Key)
 
 void TfrmCaleProdu::qryPeriIDTIPODIAPGetText(TField *Sender, QString &Text, bool)
 {
-    const QString kind = Sender->AsString();
-    if (kind == QLatin1String("S"))
-        Text = msgPadrao->Msg(QStringLiteral("tpSemana"));
-    else if (kind == QLatin1String("M"))
-        Text = msgPadrao->Msg(QStringLiteral("tpMes"));
-    else
-        Text = kind;
+    Text = DayKindText(msgPadrao, Sender->AsString());
 }
 
 void TfrmCaleProdu::Vd_CdFilial(bool mandatory)

@@ -378,13 +378,7 @@ void TfrmExportCaleProdu::sbtFilialDestClick(QObject *)
 
 void TfrmExportCaleProdu::qryPeriProduIDTIPODIAPGetText(TField *Sender, QString &Text, bool)
 {
-    const QString kind = Sender->AsString();
-    if (kind == QLatin1String("S"))
-        Text = msgPadrao->Msg(QStringLiteral("tpSemana"));
-    else if (kind == QLatin1String("M"))
-        Text = msgPadrao->Msg(QStringLiteral("tpMes"));
-    else
-        Text = kind;
+    Text = DayKindText(msgPadrao, Sender->AsString());
 }
 
 void TfrmExportCaleProdu::Vd_Filial(bool mandatory)

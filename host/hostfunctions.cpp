@@ -1,6 +1,7 @@
 #include "hostfunctions.h"
 
 #include "tdataset.h"
+#include "tmessages.h"
 
 #include <QRegularExpression>
 
@@ -39,4 +40,13 @@ void Seta_Campo_Null(TDataSet *dataSet)
             EmptyString(field->AsString()))
             field->Clear();
     }
+}
+
+QString DayKindText(const TMessages *messages, const QString &kind)
+{
+    if (kind == QLatin1String("S"))
+        return messages->Msg(QStringLiteral("tpSemana"));
+    if (kind == QLatin1String("M"))
+        return messages->Msg(QStringLiteral("tpMes"));
+    return kind;
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 class TDataSet;
+class TMessages;
 
 // True when the text is empty or holds only blanks.
 CALEHOST_EXPORT bool EmptyString(const QString &text);
@@ -18,3 +19,7 @@ CALEHOST_EXPORT QString StrZero(double value, int width, int decimals = 0);
 
 // Turns the blank text fields of the data set's pending record into nulls.
 CALEHOST_EXPORT void Seta_Campo_Null(TDataSet *dataSet);
+
+// A periodicity's day kind as the operator reads it: "S" and "M" by the message table's "tpSemana"
+// and "tpMes", any other value as it stands.
+CALEHOST_EXPORT QString DayKindText(const TMessages *messages, const QString &kind);

@@ -2,6 +2,7 @@
 
 #include "calehost_export.h"
 #include "events.h"
+#include "formcreation.h"
 
 #include <QList>
 #include <QPointer>
@@ -44,14 +45,7 @@ public:
     // Constructs a screen and runs its FormCreate; a failing FormCreate deletes it and goes on.
     template <class Form, class... Args> static Form *Create(Args &&...args)
     {
-        auto *form = new Form(std::forward<Args>(args)...);
-        try {
-            form->FormCreate(form);
-        } catch (...) {
-            delete form;
-            throw;
-        }
-        return form;
+        return host::CreateForm<Form>(std::forward<Args>(args)...);
     }
 
     QString Caption() const { return windowTitle(); }

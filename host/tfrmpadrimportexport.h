@@ -1,6 +1,7 @@
 #pragma once
 
 #include "calehost_export.h"
+#include "formcreation.h"
 
 #include <QDialog>
 #include <QPixmap>
@@ -35,14 +36,7 @@ public:
     // Constructs a dialog and runs its FormCreate; a failing FormCreate deletes it and goes on.
     template <class Form, class... Args> static Form *Create(Args &&...args)
     {
-        auto *form = new Form(std::forward<Args>(args)...);
-        try {
-            form->FormCreate(form);
-        } catch (...) {
-            delete form;
-            throw;
-        }
-        return form;
+        return host::CreateForm<Form>(std::forward<Args>(args)...);
     }
 
     QString Caption() const { return windowTitle(); }
