@@ -56,13 +56,13 @@ const OptionSpec kQtOptions[] = {
 
 const OptionSpec *findOption(const QString &name)
 {
-    for (const OptionSpec &spec : kShellOptions) {
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const OptionSpec &entry : kShellOptions) {
+        if (name == QLatin1String(entry.name))
+            return &entry;
     }
-    for (const OptionSpec &spec : kQtOptions) {
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const OptionSpec &entry : kQtOptions) {
+        if (name == QLatin1String(entry.name))
+            return &entry;
     }
     return nullptr;
 }
@@ -102,10 +102,10 @@ RawArguments readArguments(const QStringList &arguments)
         const QString value = inlineValue ? name.mid(equals + 1) : QString();
         if (inlineValue)
             name.truncate(equals);
-        const OptionSpec *spec = findOption(name);
-        if (!spec) {
+        const OptionSpec *entry = findOption(name);
+        if (!entry) {
             refuse(QStringLiteral("opção desconhecida: %1.").arg(argument));
-        } else if (!spec->valueName) {
+        } else if (!entry->valueName) {
             if (inlineValue)
                 refuse(QStringLiteral("a opção --%1 não leva valor.").arg(name));
             raw.switches.insert(name);
@@ -203,12 +203,12 @@ QString ShellUsage()
     };
     QStringList heads;
     qsizetype width = 0;
-    for (const OptionSpec &spec : kShellOptions) {
-        QString head = QStringLiteral("--") + QLatin1String(spec.name);
-        if (spec.name == QLatin1String("help"))
+    for (const OptionSpec &entry : kShellOptions) {
+        QString head = QStringLiteral("--") + QLatin1String(entry.name);
+        if (entry.name == QLatin1String("help"))
             head.prepend(QStringLiteral("-h, "));
-        if (spec.valueName)
-            head += QLatin1Char(' ') + QLatin1String(spec.valueName);
+        if (entry.valueName)
+            head += QLatin1Char(' ') + QLatin1String(entry.valueName);
         width = std::max(width, head.size());
         heads.append(head);
     }
