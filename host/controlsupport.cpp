@@ -3,11 +3,30 @@
 #include "eventboundary.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
 #include <QWidget>
 
 namespace host::detail {
+
+void layOutStepEditor(QWidget *owner, QLineEdit *edit, QToolButton *up, QToolButton *down)
+{
+    auto *buttons = new QVBoxLayout;
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->setSpacing(0);
+    buttons->addWidget(up);
+    buttons->addWidget(down);
+    auto *layout = new QHBoxLayout(owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(edit);
+    layout->addLayout(buttons);
+    owner->setFocusPolicy(Qt::StrongFocus);
+    owner->setFocusProxy(edit);
+}
 
 void applyColor(QWidget *widget, QPalette::ColorRole role, TColor color)
 {

@@ -6,11 +6,9 @@
 #include "focustracker.h"
 #include "operatorcontext.h"
 
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -59,18 +57,7 @@ TDateEditPlus::TDateEditPlus(QWidget *parent)
     m_down->setObjectName(QStringLiteral("down"));
     // Blanks are spaces, so an untouched editor reads as empty.
     m_edit->setInputMask(QStringLiteral("99/9999; "));
-    auto *buttons = new QVBoxLayout;
-    buttons->setContentsMargins(0, 0, 0, 0);
-    buttons->setSpacing(0);
-    buttons->addWidget(m_up);
-    buttons->addWidget(m_down);
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(m_edit);
-    layout->addLayout(buttons);
-    setFocusPolicy(Qt::StrongFocus);
-    setFocusProxy(m_edit);
+    host::detail::layOutStepEditor(this, m_edit, m_up, m_down);
 
     m_edit->installEventFilter(this);
     connect(m_edit, &QLineEdit::textChanged, this, [this] {

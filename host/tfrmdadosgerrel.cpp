@@ -211,14 +211,24 @@ bool TfrmDadosGerRel::runReport(ReportData *data)
     return false;
 }
 
+namespace {
+
+// Preview and print lay the report out on the same paper.
+void setUpPrinter(QPrinter &printer, const ReportData &data)
+{
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setDocName(data.title);
+}
+
+} // namespace
+
 void TfrmDadosGerRel::sbtPreviewClick(QObject *)
 {
     ReportData data;
     if (!runReport(&data))
         return;
     QPrinter printer(QPrinter::HighResolution);
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setDocName(data.title);
+    setUpPrinter(printer, data);
     CurrentDialogs()->PrintPreview(&printer, [this, &data](QPrinter *target) {
         host::guard(this, [&] { host::PaintReport(data, target); });
     });
@@ -230,8 +240,7 @@ void TfrmDadosGerRel::sbtPrintClick(QObject *)
     if (!runReport(&data))
         return;
     QPrinter printer(QPrinter::HighResolution);
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setDocName(data.title);
+    setUpPrinter(printer, data);
     if (!CurrentDialogs()->PrintSetup(&printer))
         return;
     host::PaintReport(data, &printer);

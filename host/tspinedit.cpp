@@ -3,11 +3,9 @@
 #include "controlsupport_p.h"
 #include "eventboundary.h"
 
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
-#include <QVBoxLayout>
 #include <QValidator>
 
 #include <climits>
@@ -58,18 +56,7 @@ TSpinEdit::TSpinEdit(QWidget *parent)
     m_up->setAccessibleName(QStringLiteral("Aumentar"));
     m_down->setAccessibleName(QStringLiteral("Diminuir"));
     m_edit->setValidator(new LengthValidator(this, m_edit));
-    auto *buttons = new QVBoxLayout;
-    buttons->setContentsMargins(0, 0, 0, 0);
-    buttons->setSpacing(0);
-    buttons->addWidget(m_up);
-    buttons->addWidget(m_down);
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(m_edit);
-    layout->addLayout(buttons);
-    setFocusPolicy(Qt::StrongFocus);
-    setFocusProxy(m_edit);
+    host::detail::layOutStepEditor(this, m_edit, m_up, m_down);
 
     new host::detail::KeyPressFilter(m_edit, this, &OnKeyPress);
     m_edit->installEventFilter(this);
