@@ -134,7 +134,7 @@ bool seedDemo(const std::string &url, std::string *error)
             outcome = existing;
             break;
         }
-        if (existing.rows.empty())
+        if (existing.rowCount == 0)
             outcome = callMethod(*storage, "CalculaProducao",
                                  boost::json::array{branch, peri, yearStart, 12, yearStart});
     }

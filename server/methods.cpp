@@ -1,6 +1,7 @@
 #include "methods.h"
 
 #include "date.h"
+#include "jsontext.h"
 #include "logging.h"
 
 #include <boost/json/string.hpp>
@@ -45,11 +46,10 @@ const Fields calendarFields{
 const Fields branchFields{{"CDFILIAL", "string", 4}};
 const Fields noFields{};
 
-// One call: where its storage comes from and where its rows are built.
+// One call: where its storage comes from.
 struct Call
 {
     const StorageSource &storage;
-    json::storage_ptr arena;
 };
 
 Outcome unavailable(const std::string &why)
@@ -88,32 +88,55 @@ Outcome readPacket(const Call &call, const Fields &fields, const std::string &sq
         Rows *query = storage.exec(sql, Params(binds));
         if (!query)
             return storage.storageFailure();
-        json::array rows(call.arena);
+        // What every row starts with, and how each read column is written, are settled once.
+        std::string rowStart = "[";
+        for (const std::string &value : leading) {
+            if (rowStart.size() > 1)
+                rowStart += ',';
+            appendJsonString(rowStart, value);
+        }
+        enum class Kind { Text, Date, Number };
+        std::vector<Kind> kinds;
+        for (size_t column = leading.size(); column < fields.size(); ++column) {
+            const std::string_view type = fields[column].type;
+            kinds.push_back(type == "date"    ? Kind::Date
+                            : type == "float" ? Kind::Number
+                                              : Kind::Text);
+        }
+        std::string rows = "[";
+        size_t count = 0;
         while (query->next()) {
-            json::array &row = rows.emplace_back(json::array(call.arena)).get_array();
-            row.reserve(fields.size());
-            for (const std::string &value : leading)
-                row.emplace_back(json::string_view(value));
-            for (size_t column = leading.size(); column < fields.size(); ++column) {
-                const std::string_view value = query->text(int(column - leading.size()));
-                const std::string_view type = fields[column].type;
-                if (type == "date")
-                    row.emplace_back(json::string_view(value.substr(0, 10)));
-                else if (type == "float")
-                    row.push_back(number(value));
-                else
-                    row.emplace_back(json::string_view(value));
+            if (count++)
+                rows += ',';
+            rows += rowStart;
+            for (size_t i = 0; i < kinds.size(); ++i) {
+                if (i || !leading.empty())
+                    rows += ',';
+                const std::string_view value = query->text(int(i));
+                switch (kinds[i]) {
+                case Kind::Date:
+                    appendJsonString(rows, value.substr(0, 10));
+                    break;
+                case Kind::Number:
+                    appendJson(rows, number(value));
+                    break;
+                case Kind::Text:
+                    appendJsonString(rows, value);
+                    break;
+                }
             }
+            rows += ']';
         }
         if (query->failed())
             return storage.storageFailure();
-        return Outcome::packet(fields, std::move(rows));
+        rows += ']';
+        return Outcome::packet(fields, std::move(rows), count);
     });
 }
 
 Outcome empty(const Fields &fields)
 {
-    return Outcome::packet(fields, {});
+    return Outcome::packet(fields, "[]", 0);
 }
 
 Outcome ignored()
@@ -923,14 +946,13 @@ Method findMethod(std::string_view name)
 
 } // namespace
 
-Outcome callMethod(const StorageSource &storage, std::string_view method, const json::array &params,
-                   json::storage_ptr arena)
+Outcome callMethod(const StorageSource &storage, std::string_view method, const json::array &params)
 {
     const Method handler = findMethod(method);
     if (!handler)
         return Outcome::failure(ErrorCode::MethodNotFound,
                                 "Método desconhecido no servidor: \"" + excerpt(method) + "\".");
-    return handler(Call{storage, std::move(arena)}, params);
+    return handler(Call{storage}, params);
 }
 
 Outcome callMethod(Storage &storage, std::string_view method, const json::array &params)

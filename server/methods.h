@@ -16,9 +16,9 @@ using StorageSource = std::function<Storage *(std::string *)>;
 /// Runs one method of the calendar's remote data module with its positional parameters. The
 /// parameters are checked before the storage is asked for, so a malformed call never waits on the
 /// database. Unknown names give -32601; every other failure is an Outcome too, never an
-/// exception. Rows are built with `arena`.
+/// exception.
 Outcome callMethod(const StorageSource &storage, std::string_view method,
-                   const boost::json::array &params, boost::json::storage_ptr arena = {});
+                   const boost::json::array &params);
 /// The same on a storage at hand.
 Outcome callMethod(Storage &storage, std::string_view method, const boost::json::array &params);
 

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <boost/json/array.hpp>
-
+#include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -42,23 +41,25 @@ private:
 };
 
 /// The answer of one call: a packet (its columns and rows), or an error code with an operator's
-/// message.
+/// message. Rows arrive written as JSON, the way the answer carries them: building them as values
+/// first cost more than reading them.
 struct Outcome
 {
     int code = 0;
     std::string message;
     const Fields *fields = nullptr;
-    boost::json::array rows;
+    std::string rows; // "[[...],...]" when there are fields
+    size_t rowCount = 0;
 
     bool ok() const { return code == 0; }
     static Outcome success() { return {}; }
-    static Outcome packet(const Fields &fields, boost::json::array rows)
+    static Outcome packet(const Fields &fields, std::string rows, size_t rowCount)
     {
-        return {0, {}, &fields, std::move(rows)};
+        return {0, {}, &fields, std::move(rows), rowCount};
     }
     static Outcome failure(int code, std::string message)
     {
-        return {code, std::move(message), nullptr, {}};
+        return {code, std::move(message), nullptr, {}, 0};
     }
 };
 

@@ -1,11 +1,11 @@
 #include "rpc.h"
 
+#include "jsontext.h"
 #include "logging.h"
 #include "methods.h"
 
 #include <boost/json/monotonic_resource.hpp>
 #include <boost/json/parse.hpp>
-#include <boost/json/serializer.hpp>
 #include <boost/json/value.hpp>
 
 #include <charconv>
@@ -16,16 +16,6 @@ namespace caleserver {
 namespace json = boost::json;
 
 namespace {
-
-// Serialises onto the end of the answer, a chunk at a time.
-template <typename Json> void appendJson(std::string &out, const Json &value)
-{
-    json::serializer serializer;
-    serializer.reset(&value);
-    char chunk[4096];
-    while (!serializer.done())
-        out.append(serializer.read(chunk, sizeof chunk));
-}
 
 // An id is echoed as it was sent; a whole number without a fraction or an exponent.
 void appendId(std::string &out, const json::value &id)
@@ -55,9 +45,8 @@ RpcAnswer reply(const json::value &id, std::string method, const Outcome &outcom
         body += ",\"jsonrpc\":\"2.0\"}";
         return {std::move(body), std::move(method), outcome.code};
     }
-    // Rows are most of the answer: they are written where they stand, the column description
-    // comes written already.
-    body.reserve(64 + outcome.rows.size() * 48);
+    // Rows and the column description come written already.
+    body.reserve(96 + outcome.rows.size() + (outcome.fields ? outcome.fields->json().size() : 0));
     body += "{\"id\":";
     appendId(body, id);
     body += ",\"jsonrpc\":\"2.0\",\"result\":";
@@ -65,7 +54,7 @@ RpcAnswer reply(const json::value &id, std::string method, const Outcome &outcom
         body += "{\"fields\":";
         body += outcome.fields->json();
         body += ",\"rows\":";
-        appendJson(body, outcome.rows);
+        body += outcome.rows;
         body += '}';
     } else {
         body += "{}";
@@ -94,7 +83,7 @@ RpcAnswer badRequest(const json::value &id, std::string message)
 
 RpcAnswer answerRpc(std::string_view body, const std::function<Storage *(std::string *)> &storage)
 {
-    // The request and every row of the answer live in one arena, freed at once with the call.
+    // The request lives in one arena, freed at once with the call.
     unsigned char initial[8192];
     json::monotonic_resource arena(initial, sizeof initial);
     json::error_code error;
@@ -135,7 +124,7 @@ RpcAnswer answerRpc(std::string_view body, const std::function<Storage *(std::st
                                           ": envie-os em uma lista, na ordem do método."));
     static const json::array none;
     return reply(*id, logName(name),
-                 callMethod(storage, name, params ? params->get_array() : none, &arena));
+                 callMethod(storage, name, params ? params->get_array() : none));
 }
 
 } // namespace caleserver

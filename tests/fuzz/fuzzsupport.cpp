@@ -135,7 +135,11 @@ void checkOutcome(const Outcome &outcome)
     }
     if (!outcome.fields)
         return;
-    for (const json::value &row : outcome.rows)
+    json::error_code error;
+    const json::value rows = json::parse(outcome.rows, error);
+    check(!error && rows.is_array() && rows.get_array().size() == outcome.rowCount,
+          "rows are a JSON list of rowCount rows", outcome.rows);
+    for (const json::value &row : rows.get_array())
         check(row.is_array() && row.get_array().size() == outcome.fields->size(),
               "every row has one value per field", json::serialize(row));
 }

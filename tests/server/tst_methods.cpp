@@ -191,10 +191,23 @@ private slots:
         QCOMPARE(reply.column(), firstColumn);
     }
 
+    // Names are the one text of an answer that may need escaping in JSON.
+    void exportListCarriesNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << "Matriz";
+        QTest::newRow("accents") << "Filial São João";
+        QTest::newRow("quotes and backslash") << "Loja \"Centro\" \\ 2";
+        QTest::newRow("control characters") << "Linha\n\tdois\x01";
+    }
+
     void exportListCarriesNames()
     {
+        QFETCH(QString, name);
+        QVERIFY(m_fixture.database().exec("UPDATE FILIAL SET NMFILIAL = ? WHERE CDFILIAL = '0001'",
+                                          {name}));
         const RpcClient::Reply reply = call(QStringLiteral("GetExpCaleProdu"), {"0001", " "});
-        QCOMPARE(reply.rows(), (QList<QStringList>{{"0001", "Matriz"}}));
+        QCOMPARE(reply.rows(), (QList<QStringList>{{"0001", name}}));
     }
 
     void setCaleProdu_data()
