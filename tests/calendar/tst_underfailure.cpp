@@ -9,6 +9,7 @@
 #include "report/cli_qmr07701.h"
 
 #include "dialogs.h"
+#include "dtmdbgeral.h"
 #include "hostcolors.h"
 #include "showavi.h"
 #include "tanimate.h"
@@ -23,6 +24,8 @@
 
 #include <QGuiApplication>
 #include <QMenu>
+#include <QScopeGuard>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -38,7 +41,7 @@ extern "C" void Initialize();
 
 namespace {
 
-enum class Failure { Stopped, Refusing };
+enum class Failure { Stopped, Unauthorized, Refusing };
 
 // The tables whose renaming makes every calendar method fail in the database.
 const QStringList RefusedTables{QStringLiteral("CALEPRODUCAO"), QStringLiteral("FERIADO")};
@@ -62,12 +65,13 @@ private slots:
 
     void commandUnderFailure_data();
     void commandUnderFailure();
+    void readsAgainAfterTheDatabaseDropsTheSession();
 
 private:
     using Command = std::function<void(tst_underfailure &, bool again)>;
     static const std::map<QString, Command> &commands();
 
-    bool startServer(QString *error);
+    bool startServer(QString *error, const QString &token = {});
     void breakServer();
     void mendServer();
     TfrmExportCaleProdu *openExportDialog();
@@ -91,9 +95,10 @@ private:
     bool m_broken = false;
 };
 
-bool tst_underfailure::startServer(QString *error)
+bool tst_underfailure::startServer(QString *error, const QString &token)
 {
     caleserver::ServerOptions options;
+    options.token = token.toStdString();
     options.databaseUrl = m_env.fixture.url().toStdString();
     options.port = m_port;
     options.threads = 2;
@@ -110,11 +115,17 @@ bool tst_underfailure::startServer(QString *error)
 void tst_underfailure::breakServer()
 {
     m_broken = true;
-    if (m_failure == Failure::Stopped) {
+    if (m_failure != Failure::Refusing) {
         m_server->stop();
         m_server.reset();
-        return;
     }
+    if (m_failure == Failure::Unauthorized) {
+        QString error;
+        // Restarted with a token the screen does not carry: every call gets 401.
+        QVERIFY2(startServer(&error, QStringLiteral("outro")), qPrintable(error));
+    }
+    if (m_failure != Failure::Refusing)
+        return;
     for (const QString &table : RefusedTables)
         QVERIFY(m_env.fixture.database().exec(
             QStringLiteral("ALTER TABLE %1 RENAME TO %1_OFF").arg(table)));
@@ -125,7 +136,8 @@ void tst_underfailure::mendServer()
     if (!m_broken)
         return;
     m_broken = false;
-    if (m_failure == Failure::Stopped) {
+    if (m_failure != Failure::Refusing) {
+        m_server.reset();
         QString error;
         // Back on the same address, as a restarted service would be.
         QVERIFY2(startServer(&error), qPrintable(error));
@@ -359,12 +371,13 @@ void tst_underfailure::commandUnderFailure_data()
     };
     for (const Row &row : rows) {
         const bool report = QByteArray(row.method).isEmpty();
-        for (const Failure failure : {Failure::Stopped, Failure::Refusing}) {
-            // The report reads the database only: a stopped server does not concern it.
-            if (report && failure == Failure::Stopped)
+        for (const Failure failure : {Failure::Stopped, Failure::Unauthorized, Failure::Refusing}) {
+            // The report reads the database only: the server does not concern it.
+            if (report && failure != Failure::Refusing)
                 continue;
-            QTest::addRow("%s %s, %s", row.command, row.method,
-                          failure == Failure::Stopped ? "server stopped" : "database refusing")
+            const char *const names[] = {"server stopped", "server refusing the caller",
+                                         "database refusing"};
+            QTest::addRow("%s %s, %s", row.command, row.method, names[int(failure)])
                 << row.command << row.periodicity << row.method << row.unsentBefore << failure;
         }
     }
@@ -399,7 +412,7 @@ void tst_underfailure::commandUnderFailure()
     commands().at(command)(*this, false);
     QVERIFY2(m_broken, "the command never made the call that fails");
     const QString expected = method.isEmpty() ? QStringLiteral("Erro ao consultar o banco de dados")
-                             : failure == Failure::Stopped
+                             : failure != Failure::Refusing
                                  ? QStringLiteral("Servidor de aplicação indisponível")
                                  : QStringLiteral("Falha no banco de dados; nada foi alterado");
     QList<ScriptedDialogs::Message> errors;
@@ -428,7 +441,7 @@ void tst_underfailure::commandUnderFailure()
         // Back: the next post carries the unsent day with its own, or Verify drops it.
         const QStringList before = stored();
         const bool sentBefore = before.contains(Unsent.toString(Qt::ISODate));
-        if (failure == Failure::Stopped) {
+        if (failure != Failure::Refusing) {
             include(NextDay);
             QVERIFY(stored().contains(NextDay.toString(Qt::ISODate)));
         } else {
@@ -438,7 +451,7 @@ void tst_underfailure::commandUnderFailure()
             QCOMPARE(painted(Unsent), sentBefore);
         }
         QCOMPARE(stored().contains(Unsent.toString(Qt::ISODate)),
-                 sentBefore || (unsent && failure == Failure::Stopped));
+                 sentBefore || (unsent && failure != Failure::Refusing));
         QCOMPARE(days->ChangeCount(), 0);
     }
 
@@ -454,6 +467,50 @@ void tst_underfailure::commandUnderFailure()
         QVERIFY(calendartest::CallsOf(m_calls, method) > 0);
     QVERIFY(!ShowAviActive());
     QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+// The shell's read-only session on PostgreSQL is ended behind its back (an administrator, a
+// restarted database): the operator's next read on the screen must simply work.
+void tst_underfailure::readsAgainAfterTheDatabaseDropsTheSession()
+{
+    using testsupport::Engine;
+    calendartest::CloseScreens(m_env);
+    QString message;
+    const auto status = m_env.fixture.use(Engine::Postgres, &message);
+    auto backToSqlite = qScopeGuard([this] {
+        QString ignored;
+        calendartest::CloseScreens(m_env);
+        m_env.fixture.use(Engine::Sqlite, &ignored);
+        dtmDBGeral::Open(m_env.fixture.url(), &ignored);
+    });
+    if (status == testsupport::ServerFixture::Status::Skipped)
+        QSKIP(qPrintable(message));
+    QVERIFY2(status == testsupport::ServerFixture::Status::Ready, qPrintable(message));
+    QVERIFY2(dtmDBGeral::Open(m_env.fixture.url(), &message), qPrintable(message));
+    m_env.context.port = m_env.fixture.port();
+    m_screen = calendartest::OpenScreen(m_env, this, &m_calls);
+    QVERIFY(m_screen);
+    QVERIFY(calendartest::GoLive(m_screen, QStringLiteral("02"), Selected));
+
+    int pid = 0;
+    {
+        QSqlQuery own(dtmDBGeral::Database());
+        QVERIFY(own.exec(QStringLiteral("SELECT pg_backend_pid()")) && own.next());
+        pid = own.value(0).toInt();
+    }
+    QVERIFY(m_env.fixture.database().exec(QStringLiteral("SELECT pg_terminate_backend(?)"), {pid}));
+    QVERIFY(QTest::qWaitFor([&] {
+        return m_env.fixture.database()
+                   .value(QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE pid = ?"),
+                          {pid})
+                   .toInt() == 0;
+    }));
+
+    // Back in the filter panel and out again: branch, periodicity and processing date are read.
+    m_env.dialogs.clear();
+    commands().at(QStringLiteral("load"))(*this, true);
+    QVERIFY2(m_env.dialogs.messages.isEmpty(), qPrintable(m_env.dialogs.texts().join('\n')));
+    QVERIFY(m_screen->cdsCaleProdu->Active());
 }
 
 QTEST_MAIN(tst_underfailure)
