@@ -1,7 +1,7 @@
 // The screens under failure: every command that reaches the server (or, for the report, the
-// database) is run while its own call fails — the server stopped, or its database refusing — and
-// must show a clear message, close the progress animation, give the cursor back, keep a day left
-// unsent pending and painted, and work again once the server is back.
+// database) is run while its own call fails — the server stopped, refusing the caller, or its
+// database refusing — and must show one clear message, close the progress animation, give the
+// cursor back, keep a day left unsent pending and painted, and work again once the server is back.
 
 #include "calendarscreen.h"
 
@@ -115,20 +115,22 @@ bool tst_underfailure::startServer(QString *error, const QString &token)
 void tst_underfailure::breakServer()
 {
     m_broken = true;
-    if (m_failure != Failure::Refusing) {
-        m_server->stop();
+    QString error;
+    switch (m_failure) {
+    case Failure::Stopped:
         m_server.reset();
-    }
-    if (m_failure == Failure::Unauthorized) {
-        QString error;
-        // Restarted with a token the screen does not carry: every call gets 401.
+        break;
+    case Failure::Unauthorized:
+        // Restarted with a token the screens do not carry: every call gets 401.
+        m_server.reset();
         QVERIFY2(startServer(&error, QStringLiteral("outro")), qPrintable(error));
+        break;
+    case Failure::Refusing:
+        for (const QString &table : RefusedTables)
+            QVERIFY(m_env.fixture.database().exec(
+                QStringLiteral("ALTER TABLE %1 RENAME TO %1_OFF").arg(table)));
+        break;
     }
-    if (m_failure != Failure::Refusing)
-        return;
-    for (const QString &table : RefusedTables)
-        QVERIFY(m_env.fixture.database().exec(
-            QStringLiteral("ALTER TABLE %1 RENAME TO %1_OFF").arg(table)));
 }
 
 void tst_underfailure::mendServer()
@@ -136,16 +138,16 @@ void tst_underfailure::mendServer()
     if (!m_broken)
         return;
     m_broken = false;
-    if (m_failure != Failure::Refusing) {
-        m_server.reset();
-        QString error;
-        // Back on the same address, as a restarted service would be.
-        QVERIFY2(startServer(&error), qPrintable(error));
+    if (m_failure == Failure::Refusing) {
+        for (const QString &table : RefusedTables)
+            QVERIFY(m_env.fixture.database().exec(
+                QStringLiteral("ALTER TABLE %1_OFF RENAME TO %1").arg(table)));
         return;
     }
-    for (const QString &table : RefusedTables)
-        QVERIFY(m_env.fixture.database().exec(
-            QStringLiteral("ALTER TABLE %1_OFF RENAME TO %1").arg(table)));
+    m_server.reset();
+    QString error;
+    // Back on the same address, as a restarted service would be.
+    QVERIFY2(startServer(&error), qPrintable(error));
 }
 
 void tst_underfailure::initTestCase()
