@@ -260,6 +260,12 @@ const std::map<QString, tst_underfailure::Command> &tst_underfailure::commands()
              QVERIFY(t.m_broken || t.m_screen->cdsCaleProdu->Active());
          }},
         {"post", [](T &t, bool again) { t.include(again ? QDate(2026, 4, 27) : Unsent); }},
+        {"post on changing the day",
+         [](T &t, bool again) {
+             t.clickDay(again ? QDate(2026, 4, 27) : Unsent);
+             QTest::mouseClick(t.m_screen->sbtIncluir, Qt::LeftButton);
+             t.clickDay(QDate(2026, 4, 28));
+         }},
         {"holiday check", [](T &t, bool) { t.include(QDate(2026, 4, 27)); }},
         {"delete day",
          [](T &t, bool again) {
@@ -353,6 +359,7 @@ void tst_underfailure::commandUnderFailure_data()
         {"load", "02", "GetCaleProdu", false},
         {"post", "02", "SetCaleProdu", false},
         {"post", "02", "GetCaleProdu", false},
+        {"post on changing the day", "02", "SetCaleProdu", false},
         {"holiday check", "01", "GetVerificaDiaUtil", false},
         {"delete day", "02", "GetDelCaleProdu", true},
         {"delete day", "02", "GetCaleProdu", false},
@@ -427,7 +434,7 @@ void tst_underfailure::commandUnderFailure()
     QVERIFY(!ShowAviActive());
     QVERIFY(!QGuiApplication::overrideCursor());
     QVERIFY(days->State() != TDataSetState::dsInsert);
-    const bool unsent = unsentBefore || (command == QLatin1String("post") &&
+    const bool unsent = unsentBefore || (command.startsWith(QLatin1String("post")) &&
                                          method == QLatin1String("SetCaleProdu"));
     if (unsent) {
         QCOMPARE(days->ChangeCount(), 1);
