@@ -15,6 +15,44 @@ bool fail(QString *error, const QString &message)
     return false;
 }
 
+// Every session of the shell reads only; a write is refused by the database itself.
+bool makeReadOnly(QSqlDatabase &db, QString *reason)
+{
+    if (db.driverName() != QLatin1String("QPSQL"))
+        return true;
+    QSqlQuery set(db);
+    if (set.exec(QStringLiteral("SET SESSION default_transaction_read_only = on")))
+        return true;
+    *reason = set.lastError().text();
+    return false;
+}
+
+// False when the session no longer answers the cheapest statement.
+bool sessionAlive(const QSqlDatabase &db)
+{
+    QSqlQuery probe(db);
+    return probe.exec(QStringLiteral("SELECT 1"));
+}
+
+// Opens the kept connection again with the settings it was first opened with.
+bool reopen(QString *error)
+{
+    QSqlDatabase db = dtmDBGeral::Database();
+    if (!db.isValid() || g_url.isEmpty())
+        return fail(error, QStringLiteral("Banco de dados não conectado."));
+    db.close();
+    QString reason;
+    if (!db.open())
+        reason = db.lastError().text();
+    else if (!makeReadOnly(db, &reason))
+        db.close();
+    if (!db.isOpen())
+        return fail(error,
+                    QStringLiteral("Conexão com o banco de dados perdida e não restabelecida: %1")
+                        .arg(reason));
+    return true;
+}
+
 } // namespace
 
 bool dtmDBGeral::Open(const QString &url, QString *error)
@@ -51,16 +89,12 @@ bool dtmDBGeral::Open(const QString &url, QString *error)
         return fail(error,
                     QStringLiteral("Não foi possível abrir o banco de dados: %1").arg(reason));
     }
-    if (db.driverName() == QLatin1String("QPSQL")) {
-        QSqlQuery set(db);
-        if (!set.exec(QStringLiteral("SET SESSION default_transaction_read_only = on"))) {
-            const QString reason = set.lastError().text();
-            set = QSqlQuery();
-            db = QSqlDatabase();
-            Close();
-            return fail(error,
-                        QStringLiteral("Não foi possível abrir o banco de dados: %1").arg(reason));
-        }
+    QString reason;
+    if (!makeReadOnly(db, &reason)) {
+        db = QSqlDatabase();
+        Close();
+        return fail(error,
+                    QStringLiteral("Não foi possível abrir o banco de dados: %1").arg(reason));
     }
     g_url = url;
     return true;
@@ -92,4 +126,26 @@ QSqlDatabase dtmDBGeral::Database()
 QString dtmDBGeral::Url()
 {
     return g_url;
+}
+
+bool dtmDBGeral::Read(QSqlQuery &query, const std::function<bool(QSqlQuery &)> &run, QString *error)
+{
+    {
+        const QSqlDatabase db = Database();
+        if (db.isOpen()) {
+            query = QSqlQuery(db);
+            if (run(query))
+                return true;
+            // The driver may already have marked a lost session closed.
+            if (db.isOpen() && sessionAlive(db))
+                return fail(error, query.lastError().text());
+        }
+    }
+    query = QSqlQuery();
+    if (!reopen(error))
+        return false;
+    query = QSqlQuery(Database());
+    if (run(query))
+        return true;
+    return fail(error, query.lastError().text());
 }

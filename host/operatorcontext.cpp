@@ -20,19 +20,21 @@ Clock *g_clock = nullptr;
 
 QSqlQuery runQuery(const QString &sql, const QVariantList &values)
 {
-    QSqlDatabase db = dtmDBGeral::Database();
-    if (!db.isOpen())
-        throw EDatabaseError(QStringLiteral("Banco de dados não conectado."));
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throw EDatabaseError(
-            QStringLiteral("Erro ao consultar o banco de dados: %1").arg(query.lastError().text()));
-    for (const QVariant &v : values)
-        query.addBindValue(v);
-    if (!query.exec())
-        throw EDatabaseError(
-            QStringLiteral("Erro ao consultar o banco de dados: %1").arg(query.lastError().text()));
+    QSqlQuery query;
+    QString reason;
+    const bool read = dtmDBGeral::Read(
+        query,
+        [&](QSqlQuery &q) {
+            q.setForwardOnly(true);
+            if (!q.prepare(sql))
+                return false;
+            for (const QVariant &v : values)
+                q.addBindValue(v);
+            return q.exec();
+        },
+        &reason);
+    if (!read)
+        throw EDatabaseError(QStringLiteral("Erro ao consultar o banco de dados: %1").arg(reason));
     return query;
 }
 
@@ -50,7 +52,8 @@ QString DefaultOperatorContext::FiliProc() const
 {
     if (!m_branch.isEmpty())
         return m_branch;
-    if (!dtmDBGeral::Database().isOpen())
+    // A connection that lost its session is still named: the read below opens it again.
+    if (dtmDBGeral::Url().isEmpty())
         return {};
     QSqlQuery query = runQuery(QStringLiteral("SELECT MIN(CDFILIAL) FROM FILIAL"), {});
     return query.next() ? query.value(0).toString() : QString();

@@ -160,24 +160,27 @@ void TADOIBQuery::Open()
 {
     if (Active())
         return;
-    QSqlDatabase db = dtmDBGeral::Database();
-    if (!db.isOpen())
-        throw EDatabaseError(QStringLiteral("Banco de dados não conectado."));
-
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    const auto failure = [&](const QSqlError &error) {
-        return EDatabaseError(QStringLiteral("Erro ao consultar o banco de dados (%1): %2")
-                                  .arg(objectName(), error.text()));
+    QSqlQuery query;
+    QString reason;
+    const bool read = dtmDBGeral::Read(
+        query,
+        [this](QSqlQuery &q) {
+            q.setForwardOnly(true);
+            if (!q.prepare(m_positionalSql))
+                return false;
+            for (const QString &name : std::as_const(m_placeholders)) {
+                const QVariant value = ParamByName(name)->Value();
+                q.addBindValue(value.isValid() ? value : QVariant(QMetaType::fromType<QString>()));
+            }
+            return q.exec();
+        },
+        &reason);
+    const auto failure = [this](const QString &text) {
+        return EDatabaseError(
+            QStringLiteral("Erro ao consultar o banco de dados (%1): %2").arg(objectName(), text));
     };
-    if (!query.prepare(m_positionalSql))
-        throw failure(query.lastError());
-    for (const QString &name : std::as_const(m_placeholders)) {
-        const QVariant value = ParamByName(name)->Value();
-        query.addBindValue(value.isValid() ? value : QVariant(QMetaType::fromType<QString>()));
-    }
-    if (!query.exec())
-        throw failure(query.lastError());
+    if (!read)
+        throw failure(reason);
 
     const QSqlRecord record = query.record();
     QList<ColumnSpec> columns;
@@ -207,7 +210,7 @@ void TADOIBQuery::Open()
         fetched.append(values);
     }
     if (query.lastError().isValid())
-        throw failure(query.lastError());
+        throw failure(query.lastError().text());
 
     const QList<int> map = BindColumns(columns);
     m_rows.clear();

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -86,6 +87,8 @@ private slots:
     void declaredFieldsKeepTheirSettings();
     void failuresRaiseDatabaseError();
     void connectionRefusesWrites();
+    void readsAgainAfterTheSessionDropped_data();
+    void readsAgainAfterTheSessionDropped();
     void processingDate_data();
     void processingDate();
     void parameterNames_data();
@@ -347,6 +350,86 @@ void TstTADOIBQuery::connectionRefusesWrites()
     qry.SetSQL(QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = '0001'"));
     qry.Open();
     QCOMPARE(qry.FieldByName(QStringLiteral("NMFILIAL"))->AsString(), QStringLiteral("Matriz"));
+}
+
+namespace {
+
+// The shell's session as the database sees it.
+int sessionPid()
+{
+    QSqlQuery q(dtmDBGeral::Database());
+    return q.exec(QStringLiteral("SELECT pg_backend_pid()")) && q.next() ? q.value(0).toInt() : 0;
+}
+
+} // namespace
+
+void TstTADOIBQuery::readsAgainAfterTheSessionDropped_data()
+{
+    QTest::addColumn<int>("drops");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<bool>("reopened");
+    const QString good = QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = '0001'");
+    QTest::newRow("live session: read once") << 0 << good << false;
+    QTest::newRow("dropped session: reopened") << 1 << good << true;
+    QTest::newRow("dropped again later") << 2 << good << true;
+    QTest::newRow("bad statement on a live session") << 0 << "SELECT NOCOLUMN FROM FILIAL" << false;
+}
+
+void TstTADOIBQuery::readsAgainAfterTheSessionDropped()
+{
+    QFETCH_GLOBAL(QString, engine);
+    if (engine != QLatin1String("postgresql"))
+        QSKIP("only a database server drops sessions");
+    QFETCH(int, drops);
+    QFETCH(QString, sql);
+    QFETCH(bool, reopened);
+    const QUrl admin(m_pgAdminUrl);
+    QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), SetupConnection);
+    auto removeOther = qScopeGuard([&] {
+        other.close();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase(SetupConnection);
+    });
+    other.setHostName(admin.host());
+    other.setPort(admin.port(5432));
+    other.setUserName(admin.userName());
+    other.setPassword(admin.password());
+    other.setDatabaseName(admin.path().mid(1));
+    QVERIFY2(other.open(), qPrintable(other.lastError().text()));
+
+    const int first = sessionPid();
+    QVERIFY(first != 0);
+    int pid = first;
+    for (int drop = 0; drop < drops; ++drop) {
+        // As an administrator or a restarted server would: the shell is not told.
+        QVERIFY(run(other, QStringLiteral("SELECT pg_terminate_backend(%1)").arg(pid)));
+        QVERIFY(QTest::qWaitFor([&] {
+            QSqlQuery q(other);
+            return q.exec(
+                       QStringLiteral("SELECT 1 FROM pg_stat_activity WHERE pid = %1").arg(pid)) &&
+                   !q.next();
+        }));
+        TADOIBQuery qry;
+        qry.SetSQL(sql);
+        qry.Open();
+        QCOMPARE(qry.FieldByName(QStringLiteral("NMFILIAL"))->AsString(), QStringLiteral("Matriz"));
+        // The operator context's reads go through the same connection.
+        QCOMPARE(DataProc(QStringLiteral("0001")), QDate(2026, 3, 10));
+        pid = sessionPid();
+    }
+    if (drops == 0) {
+        TADOIBQuery qry;
+        qry.SetSQL(sql);
+        if (sql.contains(QStringLiteral("NOCOLUMN")))
+            QVERIFY_THROWS_EXCEPTION(EDatabaseError, qry.Open());
+        else
+            qry.Open();
+    }
+    QCOMPARE(sessionPid() != first, reopened);
+    // The reopened session still refuses writes.
+    QSqlQuery write(dtmDBGeral::Database());
+    QVERIFY(
+        !write.exec(QStringLiteral("UPDATE FILIAL SET NMFILIAL = 'x' WHERE CDFILIAL = '0001'")));
 }
 
 void TstTADOIBQuery::processingDate_data()
