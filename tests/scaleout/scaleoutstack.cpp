@@ -7,6 +7,9 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/http.hpp>
 
@@ -67,6 +70,15 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// A process that ends with the test, even when the test is killed: no server or nginx is left
+// holding the database or a port.
+std::unique_ptr<QProcess> childProcess()
+{
+    auto process = std::make_unique<QProcess>();
+    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    return process;
+}
+
 void stopProcess(QProcess *process)
 {
     if (!process || process->state() == QProcess::NotRunning)
@@ -109,7 +121,7 @@ bool ScaleOutStack::start(QString *error)
 bool ScaleOutStack::startServer(QString *error)
 {
     const QString log = m_dir.filePath(QStringLiteral("server-%1.log").arg(m_servers.size() + 1));
-    auto &process = m_servers.emplace_back(std::make_unique<QProcess>());
+    auto &process = m_servers.emplace_back(childProcess());
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(log);
     // Port 0: the server picks a free one and names it in its log.
@@ -146,7 +158,7 @@ bool ScaleOutStack::startNginx(QString *error)
             return false;
         }
         file.close();
-        m_nginx = std::make_unique<QProcess>();
+        m_nginx = childProcess();
         m_nginx->setProcessChannelMode(QProcess::MergedChannels);
         m_nginx->setStandardOutputFile(m_dir.filePath(QStringLiteral("nginx.out")));
         m_nginx->start(nginx(), {"-p", m_dir.path(), "-c", file.fileName(), "-e",

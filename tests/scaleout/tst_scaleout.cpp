@@ -116,9 +116,11 @@ class tst_ScaleOut : public QObject
     quint32 m_seed = 14;
 
     bool seed(const Reference &reference, const std::set<QString> &rows);
-    /// Runs `calls` random calls on each client's scope; `midway` runs once half of all are done.
+    /// Runs `calls` random calls on each client's scope; `checkpoint(i)` runs once i thirds of all
+    /// are done (i = 1, 2).
     std::vector<std::vector<Exchange>> run(const QList<Scope> &scopes, const Reference &reference,
-                                           int calls, const std::function<void()> &midway = {});
+                                           int calls,
+                                           const std::function<void(int)> &checkpoint = {});
 
 private slots:
     void initTestCase();
@@ -202,7 +204,7 @@ bool tst_ScaleOut::seed(const Reference &reference, const std::set<QString> &row
 
 std::vector<std::vector<Exchange>> tst_ScaleOut::run(const QList<Scope> &scopes,
                                                      const Reference &reference, int calls,
-                                                     const std::function<void()> &midway)
+                                                     const std::function<void(int)> &checkpoint)
 {
     std::vector<std::vector<Exchange>> exchanges(clients);
     std::vector<int> connections(clients);
@@ -221,10 +223,10 @@ std::vector<std::vector<Exchange>> tst_ScaleOut::run(const QList<Scope> &scopes,
             }
             connections[c] = client.connections();
         });
-    if (midway) {
-        while (done < clients * calls / 2)
+    for (int third = 1; checkpoint && third <= 2; ++third) {
+        while (done < clients * calls * third / 3)
             QThread::msleep(2);
-        midway();
+        checkpoint(third);
     }
     for (std::thread &thread : threads)
         thread.join();
@@ -300,7 +302,7 @@ void tst_ScaleOut::ownKeysEndAsTheModel()
 void tst_ScaleOut::sharedKeysKeepTheInvariants()
 {
     // Every client writes the same six branches and three periodicities, copies to every branch
-    // too; 2005's contract is rescinded from the start, 2004's halfway through the run.
+    // too; 2005's contract is rescinded from the start, 2003's and 2004's during the run.
     std::mt19937 random(m_seed + 1);
     Scope scope;
     scope.copyToAll = true;
@@ -311,19 +313,22 @@ void tst_ScaleOut::sharedKeysKeepTheInvariants()
     const Reference before = randomReference(random, scope.branches + QStringList{"2005"}, {"2005"},
                                              scope.periodicities);
     Reference after = before;
-    after.branches["2004"] = true;
+    after.branches["2003"] = after.branches["2004"] = true;
     const std::set<QString> initial = randomRows(random, before);
     QVERIFY(seed(before, initial));
 
-    QStringList rescindedMidway;
-    const auto exchanges = run({scope}, before, sharedCalls, [&] {
-        // Once this commits, no call may add a day to 2004: what it has now is all it may keep.
-        m_database->exec("UPDATE FILIAL SET IDCNTRRESC = 'S' WHERE CDFILIAL = '2004'");
-        rescindedMidway = rowsOf(m_database->calendar(), "2004");
+    // Once a rescission commits, no call may add a day to the branch: what it has then is all it
+    // may keep.
+    QMap<QString, QStringList> rescindedDuringRun;
+    const auto exchanges = run({scope}, before, sharedCalls, [&](int third) {
+        const QString branch = code(2002 + third, 4);
+        m_database->exec("UPDATE FILIAL SET IDCNTRRESC = 'S' WHERE CDFILIAL = ?", {branch});
+        rescindedDuringRun[branch] = rowsOf(m_database->calendar(), branch);
     });
+    QCOMPARE(rescindedDuringRun.size(), 2);
 
     // A refusal depends only on the reference data, never on the calendar: whether a call is
-    // allowed is known before and after the rescission; calls on 2004 may go either way.
+    // allowed is known before and after the rescissions; calls on 2003 or 2004 may go either way.
     QStringList failures;
     QList<Call> succeeded;
     int counts[3] = {0, 0, 0};
@@ -368,9 +373,10 @@ void tst_ScaleOut::sharedKeysKeepTheInvariants()
     }
     for (const QString &row : rowsOf(stored, "2005"))
         QVERIFY2(initial.contains(row), qPrintable("rescinded 2005 gained " + row));
-    for (const QString &row : rowsOf(stored, "2004"))
-        QVERIFY2(rescindedMidway.contains(row),
-                 qPrintable("2004 gained " + row + " after its rescission"));
+    for (auto branch = rescindedDuringRun.begin(); branch != rescindedDuringRun.end(); ++branch)
+        for (const QString &row : rowsOf(stored, branch.key()))
+            QVERIFY2(branch->contains(row),
+                     qPrintable(branch.key() + " gained " + row + " after its rescission"));
 }
 
 QTEST_GUILESS_MAIN(tst_ScaleOut)
