@@ -105,6 +105,24 @@ struct Exchange
     RpcClient::Reply reply;
 };
 
+// Inserts rows a few hundred at a time: one statement per row would take longer than the run.
+bool insertRows(testsupport::TestDatabase &db, const QString &table,
+                const QList<QVariantList> &rows)
+{
+    for (qsizetype from = 0; from < rows.size(); from += 300) {
+        const QList<QVariantList> chunk = rows.mid(from, 300);
+        const QString row = '(' + QStringList(chunk.first().size(), "?").join(", ") + ')';
+        QVariantList binds;
+        for (const QVariantList &values : chunk)
+            binds += values;
+        if (!db.exec("INSERT INTO " + table + " VALUES " +
+                         QStringList(chunk.size(), row).join(", "),
+                     binds))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 class tst_ScaleOut : public QObject
@@ -115,7 +133,8 @@ class tst_ScaleOut : public QObject
     std::unique_ptr<ScaleOutStack> m_stack;
     quint32 m_seed = 14;
 
-    bool seed(const Reference &reference, const std::set<QString> &rows);
+    /// Empties the database and writes the reference data and the calendar rows into it.
+    bool fill(const Reference &reference, const std::set<QString> &rows);
     /// Runs `calls` random calls on each client's scope; `checkpoint(i)` runs once i thirds of all
     /// are done (i = 1, 2).
     std::vector<std::vector<Exchange>> run(const QList<Scope> &scopes, const Reference &reference,
@@ -154,25 +173,7 @@ void tst_ScaleOut::cleanupTestCase()
     m_database.reset();
 }
 
-// Inserts rows a few hundred at a time: one statement per row would take longer than the run.
-bool insertRows(testsupport::TestDatabase &db, const QString &table,
-                const QList<QVariantList> &rows)
-{
-    for (qsizetype from = 0; from < rows.size(); from += 300) {
-        const QList<QVariantList> chunk = rows.mid(from, 300);
-        const QString row = '(' + QStringList(chunk.first().size(), "?").join(", ") + ')';
-        QVariantList binds;
-        for (const QVariantList &values : chunk)
-            binds += values;
-        if (!db.exec("INSERT INTO " + table + " VALUES " +
-                         QStringList(chunk.size(), row).join(", "),
-                     binds))
-            return false;
-    }
-    return true;
-}
-
-bool tst_ScaleOut::seed(const Reference &reference, const std::set<QString> &rows)
+bool tst_ScaleOut::fill(const Reference &reference, const std::set<QString> &rows)
 {
     QList<QVariantList> branches, periodicities, days, holidays, calendar;
     for (auto branch = reference.branches.begin(); branch != reference.branches.end(); ++branch)
@@ -260,7 +261,7 @@ void tst_ScaleOut::ownKeysEndAsTheModel()
     }
     const Reference reference = randomReference(random, branches, rescinded, periodicities);
     const std::set<QString> initial = randomRows(random, reference);
-    QVERIFY(seed(reference, initial));
+    QVERIFY(fill(reference, initial));
 
     const auto exchanges = run(scopes, reference, ownCalls);
 
@@ -315,7 +316,7 @@ void tst_ScaleOut::sharedKeysKeepTheInvariants()
     Reference after = before;
     after.branches["2003"] = after.branches["2004"] = true;
     const std::set<QString> initial = randomRows(random, before);
-    QVERIFY(seed(before, initial));
+    QVERIFY(fill(before, initial));
 
     // Once a rescission commits, no call may add a day to the branch: what it has then is all it
     // may keep.
