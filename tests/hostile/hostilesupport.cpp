@@ -84,7 +84,8 @@ QList<Method> methods()
     };
 }
 
-// The values of every JSON type but the one a parameter of `kind` takes, `right` among them.
+// A value of every JSON type but the one a parameter of `kind` takes, near its right value
+// `right` where one can be: the right value in an array, the right number as a text.
 QList<QByteArray> wrongTypes(char kind, const QByteArray &right)
 {
     QList<QByteArray> values{"null", "true", "[" + right + "]", "{}"};
@@ -116,10 +117,12 @@ void row(const QByteArray &name, const QByteArray &request, QList<Answer> answer
 {
     QTest::newRow(name.constData()) << request << halfClose << answers;
 }
+
 void rpc(const QByteArray &name, const QByteArray &body, int code)
 {
     row(name, post(body), {{200, code}});
 }
+
 void refused(const QByteArray &name, const QByteArray &request, int status)
 {
     row(name, request, {{status, noRpc}});
@@ -133,7 +136,8 @@ void addGeneratedRows()
             for (const QByteArray &value : wrongTypes(method.kinds.at(i), method.params.at(i)))
                 rpc(method.name + " parameter " + QByteArray::number(i + 1) + " as " + value,
                     callWith(method, i, value), -32602);
-    const QByteArray whole = call("GetDelCaleProduAno", R"("0001","01","2000-01-01",)" + year);
+    const QByteArray whole =
+        call("GetDelCaleProduAno", R"("0001","01","2000-01-01",)" + quoted(year));
     for (int cut : {1, int(whole.size()) / 4, int(whole.size()) / 2, int(whole.size()) - 1})
         rpc("cut after " + QByteArray::number(cut) + " bytes", whole.left(cut), -32700);
     for (const QByteArray separator : {";", " ", "|", "\\t", "\\n", "\\r\\n", ".", "/", "-", "+",
@@ -170,14 +174,9 @@ void addJsonRows()
     rpc("escaped NUL after a year", call("GetDelCaleProduAno", bad + R"("2026\u0000")"), -32602);
     rpc("escaped NUL in a method", call("GetPesqCaleProdu\\u0000", R"("0001")"), -32601);
     rpc("NUL byte between tokens", call("GetPesqCaleProdu", QByteArray("\"0001\"\0", 7)), -32700);
-    rpc("NUL byte in a text",
-        call("GetPesqCaleProdu", QByteArray("\"00\0"
-                                            "01\"",
-                                            7)),
+    rpc("NUL byte in a text", call("GetPesqCaleProdu", "\"00" + QByteArray(1, '\0') + "01\""),
         -32700);
-    rpc("invalid byte in a text",
-        call("GetPesqCaleProdu", "\"00\xff"
-                                 "1\""),
+    rpc("invalid byte in a text", call("GetPesqCaleProdu", "\"00" + QByteArray(1, '\xff') + "1\""),
         -32700);
     rpc("overlong encoding", call("GetPesqCaleProdu", "\"\xc0\xaf\""), -32700);
     rpc("cut character", call("GetPesqCaleProdu", "\"\xe2\x82\""), -32700);
@@ -289,10 +288,8 @@ void addInjectionRows()
         -32602);
     rpc("SQL in a month", call("GetDelCaleProduMes", R"("0001","01","2000-01-01","03/2026' --")"),
         -32602);
-    rpc("SQL closing the list",
-        call("GetInsDel", R"("0001","01","0002) OR CDFILIAL IN (SELECT CDFILIAL FROM )"
-                          R"(FILIAL"," ")" +
-                              dates),
+    const QByteArray closing = R"("0002) OR CDFILIAL IN (SELECT CDFILIAL FROM FILIAL")";
+    rpc("SQL closing the list", call("GetInsDel", R"("0001","01",)" + closing + R"(," ")" + dates),
         -32602);
     rpc("statement after the list",
         call("GetInsDel", R"("0001","01","0002;DELETE FROM CALEPRODUCAO"," ")" + dates), -32602);

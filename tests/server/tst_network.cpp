@@ -196,6 +196,7 @@ private slots:
         QTest::newRow("localhost") << "localhost" << true;
         QTest::newRow("another loopback address") << "127.0.0.2" << true;
         QTest::newRow("every address") << "0.0.0.0" << false;
+        QTest::newRow("every IPv6 address") << "::" << false;
     }
 
     void loopbackJudgedOnTheAddress()
