@@ -8,7 +8,6 @@
 #include <rawconnection.h>
 #include <serverfixture.h>
 
-#include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -33,15 +32,19 @@ public:
     const QString client = QStringLiteral("caleprodu-%1-cli").arg(getpid());
     const QString serverAddress = QStringLiteral("10.213.0.1");
 
-    ~NamespacePair()
+    ~NamespacePair() { remove(); }
+
+    // Also clears what a killed earlier run with the same process id left behind.
+    void remove()
     {
         for (const QString &name : {server, client})
-            QProcess::execute(QStringLiteral("ip"), {"netns", "del", name});
+            ip({"netns", "del", name});
     }
 
     // Empty on success, else why the machine does not allow it.
     QString create()
     {
+        remove();
         const QString veth = QStringLiteral("cp%1").arg(getpid());
         const QList<QStringList> steps{
             {"netns", "add", server},
@@ -54,13 +57,22 @@ public:
             {"-n", client, "link", "set", veth + "c", "up"},
         };
         for (const QStringList &step : steps) {
-            QProcess ip;
-            ip.start(QStringLiteral("ip"), step);
-            if (!ip.waitForFinished(10000) || ip.exitCode() != 0)
-                return "ip " + step.join(' ') + ": " +
-                       QString::fromLocal8Bit(ip.readAllStandardError());
+            const QString failure = ip(step);
+            if (!failure.isEmpty())
+                return failure;
         }
         return {};
+    }
+
+    // Runs ip quietly; empty on success, else the command and its complaint.
+    static QString ip(const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(QStringLiteral("ip"), arguments);
+        if (process.waitForFinished(10000) && process.exitCode() == 0)
+            return {};
+        return "ip " + arguments.join(' ') + ": " +
+               QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
     }
 
     // Runs a program inside one of the two namespaces.
