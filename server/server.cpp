@@ -206,6 +206,21 @@ bool isLoopback(const asio::ip::address &address)
     return address.is_loopback();
 }
 
+// A Host that only this machine answers to. A page of another site can point its own name at
+// 127.0.0.1 and then post here as its "own" origin; without a token, only local names may.
+bool isLocalHost(std::string_view host)
+{
+    host = trimmed(host);
+    std::string_view name = host.substr(0, host.rfind(':'));
+    if (host.starts_with('['))
+        name = host.substr(1, host.find(']') - 1);
+    if (equalsIgnoringCase(name, "localhost"))
+        return true;
+    beast::error_code ec;
+    const asio::ip::address address = asio::ip::make_address(name, ec);
+    return !ec && isLoopback(address);
+}
+
 // At most 80 bytes of request text for a log line, never cut inside a character.
 std::string_view logExcerpt(std::string_view text)
 {
@@ -285,7 +300,9 @@ private:
             return refuse(http::status::unauthorized,
                           "Autenticação exigida: envie Authorization: Bearer <token>.\n");
         const auto origin = request.find(http::field::origin);
-        if (origin != request.end() && !sameOrigin(origin->value(), request[http::field::host]))
+        if (origin != request.end() &&
+            (!sameOrigin(origin->value(), request[http::field::host]) ||
+             (m_context.token.empty() && !isLocalHost(request[http::field::host]))))
             return refuse(http::status::forbidden, "Origem não permitida.\n");
         if (request.method() != http::verb::post || m_path != rpcPath)
             return refuse(http::status::not_found, "Não encontrado.\n");
@@ -294,6 +311,14 @@ private:
             !equalsIgnoringCase(trimmed(encoding->value()), "identity"))
             return refuse(http::status::unsupported_media_type,
                           "Corpo codificado não é aceito: envie JSON sem compressão.\n");
+        // Only chunked transfer is understood: any other coding (gzip, say) would leave the body's
+        // end to guesswork, and what follows it could be read as another request.
+        const auto transfer = request.find(http::field::transfer_encoding);
+        if (transfer != request.end() && !equalsIgnoringCase(trimmed(transfer->value()), "chunked"))
+            return refuse(http::status::not_implemented,
+                          "Codificação de transferência não aceita: use chunked ou "
+                          "Content-Length.\n",
+                          true);
         if (!isJson(request[http::field::content_type]))
             return refuse(http::status::unsupported_media_type,
                           "Tipo de conteúdo não aceito: envie application/json.\n");
@@ -327,8 +352,11 @@ private:
     {
         if (ec == http::error::body_limit)
             return refuse(http::status::payload_too_large, "Corpo maior que 4 MiB.\n");
-        if (ec)
+        if (ec == beast::error::timeout || ec == asio::error::operation_aborted ||
+            ec == asio::error::connection_reset)
             return close();
+        if (ec)
+            return refuse(http::status::bad_request, "Corpo HTTP malformado ou incompleto.\n");
         m_stream.expires_never();
         m_started = Clock::now();
         std::string body = std::move(m_parser->get().body());
@@ -354,14 +382,15 @@ private:
         respond(http::status::ok, std::move(answer.body), "application/json", false);
     }
 
-    // Answers without reading the body (when there is one) and ends the connection.
-    void refuse(http::status status, std::string text)
+    // Answers without reading the body (when there is one, or may be: `bodyUnknown`) and ends
+    // the connection.
+    void refuse(http::status status, std::string text, bool bodyUnknown = false)
     {
         if (status != http::status::not_found)
             logLine(std::string(logExcerpt(m_path.empty() ? "-" : m_path)) + " recusada: HTTP " +
                     std::to_string(static_cast<int>(status)));
         m_keepAlive = false;
-        const bool unread = !m_parser || !m_parser->is_done();
+        const bool unread = bodyUnknown || !m_parser || !m_parser->is_done();
         respond(status, std::move(text), "text/plain; charset=utf-8", unread);
     }
 

@@ -1,6 +1,7 @@
 // The HTTP layer under hostile traffic, over raw sockets: what is refused before any body is
 // read, what is bounded, and that slow, idle or locked-out clients never stop the others.
 
+#include <rawconnection.h>
 #include <serverfixture.h>
 
 #include <QSqlDatabase>
@@ -8,87 +9,17 @@
 #include <QTemporaryFile>
 #include <QTest>
 
-#include <boost/asio/connect.hpp>
-#include <boost/asio/ip/tcp.hpp>
-#include <boost/asio/read.hpp>
-#include <boost/asio/write.hpp>
-#include <boost/beast/core/flat_buffer.hpp>
-#include <boost/beast/http.hpp>
-
 #include <atomic>
 #include <thread>
 #include <unistd.h>
 
+using testsupport::chunked;
+using testsupport::RawConnection;
 using testsupport::RpcClient;
-namespace asio = boost::asio;
-namespace http = boost::beast::http;
-using tcp = asio::ip::tcp;
 
 namespace {
 
 const QByteArray lookup = R"({"jsonrpc":"2.0","id":1,"method":"GetPesqCaleProdu","params":["1"]})";
-
-// A connection that writes raw bytes and reads the answers as they come.
-class RawConnection
-{
-public:
-    explicit RawConnection(int port)
-        : m_socket(m_context)
-    {
-        m_socket.connect({asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)});
-    }
-
-    // Writes everything it can; the server may close early after refusing.
-    void send(const QByteArray &bytes)
-    {
-        boost::system::error_code ignored;
-        asio::write(m_socket, asio::buffer(bytes.constData(), size_t(bytes.size())), ignored);
-    }
-
-    // The next answer's status and body; status 0 when the connection ended first.
-    std::pair<int, QByteArray> answer()
-    {
-        http::response_parser<http::string_body> parser;
-        boost::system::error_code ec;
-        http::read(m_socket, m_buffer, parser, ec);
-        if (!parser.is_header_done())
-            return {0, {}};
-        return {parser.get().result_int(), QByteArray::fromStdString(parser.get().body())};
-    }
-
-    // Whether the server closes the connection within `limit` (a bounded wait, not a timing).
-    bool closedByServer(std::chrono::seconds limit)
-    {
-        bool closed = false;
-        char byte;
-        m_socket.async_read_some(asio::buffer(&byte, 1),
-                                 [&](boost::system::error_code ec, std::size_t) { closed = !!ec; });
-        m_context.run_for(limit);
-        return closed;
-    }
-
-private:
-    asio::io_context m_context;
-    tcp::socket m_socket;
-    boost::beast::flat_buffer m_buffer;
-};
-
-QByteArray post(int port, const QByteArray &headers, const QByteArray &body)
-{
-    return "POST /QMR07700.rdmCaleProd HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
-           "\r\n" + headers + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" +
-           body;
-}
-
-QByteArray chunked(const QByteArray &body, int chunk)
-{
-    QByteArray out;
-    for (int at = 0; at < body.size(); at += chunk) {
-        const QByteArray piece = body.mid(at, chunk);
-        out += QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n";
-    }
-    return out + "0\r\n\r\n";
-}
 
 } // namespace
 
@@ -125,7 +56,9 @@ private slots:
         const auto row = [](const char *name, bool guarded, const QByteArray &request, int status) {
             QTest::newRow(name) << guarded << request << status;
         };
-        const auto plain = [&](const QByteArray &headers) { return post(0, headers, lookup); };
+        const auto plain = [&](const QByteArray &headers) {
+            return testsupport::rawPost(0, headers, lookup);
+        };
         row("JSON", false, plain(json), 200);
         row("JSON with a charset", false,
             plain("Content-Type: Application/JSON; charset=utf-8\r\n"), 200);
@@ -181,9 +114,9 @@ private slots:
     {
         QByteArray requests;
         for (int id = 1; id <= 5; ++id)
-            requests +=
-                post(m_fixture.port(), "Content-Type: application/json\r\n",
-                     QByteArray(lookup).replace("\"id\":1", "\"id\":" + QByteArray::number(id)));
+            requests += testsupport::rawPost(
+                m_fixture.port(), "Content-Type: application/json\r\n",
+                QByteArray(lookup).replace("\"id\":1", "\"id\":" + QByteArray::number(id)));
         RawConnection connection(m_fixture.port());
         connection.send(requests);
         for (int id = 1; id <= 5; ++id) {
@@ -205,7 +138,8 @@ private slots:
         }
         stalled.push_back(std::make_unique<RawConnection>(m_fixture.port()));
         stalled.back()->send(
-            post(m_fixture.port(), "Content-Type: application/json\r\n", lookup).chopped(10));
+            testsupport::rawPost(m_fixture.port(), "Content-Type: application/json\r\n", lookup)
+                .chopped(10));
         QCOMPARE(m_fixture.client().call("GetPesqCaleProdu", {"0001"}).column(),
                  QStringList{"0001"});
         for (auto &connection : stalled)
@@ -262,6 +196,7 @@ private slots:
         QTest::newRow("localhost") << "localhost" << true;
         QTest::newRow("another loopback address") << "127.0.0.2" << true;
         QTest::newRow("every address") << "0.0.0.0" << false;
+        QTest::newRow("every IPv6 address") << "::" << false;
     }
 
     void loopbackJudgedOnTheAddress()

@@ -213,4 +213,45 @@ QStringList TestDatabase::calendar()
     return result;
 }
 
+QStringList TestDatabase::dump()
+{
+    const QString objects =
+        m_engine == Engine::Sqlite
+            ? QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_master")
+            : QStringLiteral(
+                  "SELECT c.relkind::text, c.relname::text, pg_get_userbyid(c.relowner), "
+                  "'' FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                  "WHERE n.nspname NOT IN ('pg_catalog', 'information_schema', "
+                  "'pg_toast') UNION ALL SELECT 'column', table_name || '.' || "
+                  "column_name, data_type, coalesce(column_default, '') FROM "
+                  "information_schema.columns WHERE table_schema = 'public' UNION ALL "
+                  "SELECT 'function', p.proname::text, '', p.prosrc FROM pg_proc p "
+                  "JOIN pg_namespace n ON n.oid = p.pronamespace WHERE n.nspname = "
+                  "'public'");
+    QStringList result;
+    QStringList tables;
+    for (const QVariantList &object : rows(objects)) {
+        QStringList texts;
+        for (const QVariant &value : object)
+            texts.append(value.toString());
+        result.append(texts.join(QLatin1Char('|')));
+        if (texts.at(0) == QLatin1String("table") || texts.at(0) == QLatin1String("r"))
+            tables.append(texts.at(1));
+    }
+    for (const QString &table : tables) {
+        const QString sql = m_engine == Engine::Sqlite
+                                ? QStringLiteral("SELECT * FROM \"%1\"").arg(table)
+                                : QStringLiteral("SELECT t::text FROM \"%1\" t").arg(table);
+        for (const QVariantList &row : rows(sql)) {
+            QString line = table;
+            for (const QVariant &value : row)
+                line += QLatin1Char('|') + QLatin1String(value.typeName()) + QLatin1Char(':') +
+                        (value.isNull() ? QStringLiteral("NULL") : value.toString());
+            result.append(line);
+        }
+    }
+    result.sort();
+    return result;
+}
+
 } // namespace testsupport

@@ -50,6 +50,10 @@ public:
     /// Every calendar row as "branch/periodicity/date", sorted: a snapshot to compare before and
     /// after.
     QStringList calendar();
+    /// Every object of the schema and every row of every table, each value with its type, in one
+    /// sorted list: equal dumps mean an unchanged database, whatever a request may have created,
+    /// dropped or rewritten.
+    QStringList dump();
 
 private:
     Engine m_engine;
