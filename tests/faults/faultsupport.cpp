@@ -54,8 +54,8 @@ bool ServerProcess::start(QString *error)
     kill();
     m_port = 0;
     QFile::remove(m_logPath);
-    m_process.setStandardErrorFile(m_logPath);
-    m_process.setStandardOutputFile(m_logPath, QIODevice::Append);
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.setStandardOutputFile(m_logPath);
     m_process.start(QStringLiteral(CALEPRODU_SERVER_BIN),
                     QStringList{QStringLiteral("--database"), m_databaseUrl,
                                 QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")} +

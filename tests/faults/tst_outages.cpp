@@ -138,6 +138,29 @@ private slots:
         m_sqlite.reset();
     }
 
+    // The wait limit the faults rely on is read strictly: a server never starts with a limit it
+    // did not understand.
+    void statementTimeoutIsReadStrictly_data()
+    {
+        QTest::addColumn<QString>("seconds");
+        QTest::newRow("zero") << "0";
+        QTest::newRow("past an hour") << "3601";
+        QTest::newRow("not a number") << "2s";
+        QTest::newRow("empty") << "";
+    }
+
+    void statementTimeoutIsReadStrictly()
+    {
+        QFETCH(QString, seconds);
+        QProcess server;
+        server.start(QStringLiteral(CALEPRODU_SERVER_BIN),
+                     {QStringLiteral("--database"), QStringLiteral("sqlite:/nonexistent/x.db"),
+                      QStringLiteral("--statement-timeout=") + seconds});
+        QVERIFY(server.waitForFinished());
+        QCOMPARE(server.exitCode(), 1);
+        QVERIFY(server.readAllStandardError().contains("--statement-timeout inválido"));
+    }
+
     void faultsFailClearlyAndTheServerRecovers_data()
     {
         QTest::addColumn<Engine>("engine");
