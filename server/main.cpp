@@ -27,14 +27,17 @@ const char *const usage =
     "  -h, --help               Mostra esta ajuda.\n"
     "  --version                Mostra a versão.\n"
     "  --config <ARQUIVO>       Arquivo de configuração (chave = valor: listen, database,\n"
-    "                           token, threads); as opções da linha de comando prevalecem.\n"
+    "                           token, threads, statement-timeout); as opções da linha de\n"
+    "                           comando prevalecem.\n"
     "  --listen <ADDR:PORT>     Endereço e porta (padrão 127.0.0.1:8211).\n"
     "  --database <URL>         sqlite:CAMINHO ou postgresql://usuário@máquina:porta/banco.\n"
     "  --token <TOKEN>          Exige Authorization: Bearer TOKEN em cada chamada.\n"
     "  --init-db                Cria o esquema do banco.\n"
     "  --seed-demo              Preenche os dados de demonstração.\n"
     "  --threads <N>            Trabalhadores do banco de dados, cada um com sua conexão\n"
-    "                           (padrão 8).\n";
+    "                           (padrão 8).\n"
+    "  --statement-timeout <S>  Espera máxima, em segundos, por um comando do PostgreSQL;\n"
+    "                           depois a chamada falha e nada é alterado (padrão 30).\n";
 
 // The command line: options with a value (--name VALUE or --name=VALUE) and flags.
 struct CommandLine
@@ -76,7 +79,7 @@ bool parse(const std::vector<std::string> &arguments, CommandLine *line, std::st
             value = std::string(arg.substr(equals + 1));
         }
         if (name != "--listen" && name != "--database" && name != "--token" &&
-            name != "--threads") {
+            name != "--threads" && name != "--statement-timeout") {
             *error = "opção desconhecida: " + std::string(arg) + " (veja --help).";
             return false;
         }
@@ -115,7 +118,8 @@ int main(int argc, char *argv[])
     std::string error;
     if (!config.empty() &&
         !caleserver::withConfigDefaults(
-            arguments, config, {"listen", "database", "token", "threads"}, {}, &arguments, &error))
+            arguments, config, {"listen", "database", "token", "threads", "statement-timeout"}, {},
+            &arguments, &error))
         return fail(error);
     CommandLine line;
     if (!parse(arguments, &line, &error))
@@ -148,6 +152,13 @@ int main(int argc, char *argv[])
     const std::string threads = line.value("threads").value_or("8");
     if (!toInt(threads, &options.threads) || options.threads < 1 || options.threads > 1024)
         return fail("--threads inválido: \"" + threads + "\"; use um número de 1 a 1024.");
+
+    const std::string timeout = line.value("statement-timeout").value_or("30");
+    int seconds = 0;
+    if (!toInt(timeout, &seconds) || seconds < 1 || seconds > 3600)
+        return fail("--statement-timeout inválido: \"" + timeout +
+                    "\"; use um número de segundos de 1 a 3600.");
+    options.statementTimeoutMs = seconds * 1000;
 
     if (line.initDb && !caleserver::initDatabase(options.databaseUrl, &error))
         return fail(error);

@@ -4,6 +4,7 @@
 
 #include <poll.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -37,6 +38,25 @@ std::string percentDecoded(std::string_view text)
             }
         }
         out += text[i];
+    }
+    return out;
+}
+
+// libpq's messages span lines ("...failed: Connection refused\n\tIs the server running...?"):
+// the operator's message and the log get them on one line.
+std::string oneLine(const char *text)
+{
+    std::string out;
+    bool space = false;
+    for (const char *c = text ? text : ""; *c; ++c) {
+        if (std::isspace(static_cast<unsigned char>(*c))) {
+            space = !out.empty();
+            continue;
+        }
+        if (space)
+            out += ' ';
+        space = false;
+        out += *c;
     }
     return out;
 }
@@ -219,9 +239,7 @@ bool PostgresStorage::connect(std::string *error)
                             nullptr};
     m_conn = PQconnectdbParams(keys, values, 0);
     if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
-        std::string why = m_conn ? PQerrorMessage(m_conn) : "sem memória";
-        while (!why.empty() && (why.back() == '\n' || why.back() == ' '))
-            why.pop_back();
+        const std::string why = m_conn ? oneLine(PQerrorMessage(m_conn)) : "sem memória";
         *error = "não foi possível conectar a " + m_params.host + ":" + m_params.port + "/" +
                  m_params.database + ": " + why;
         disconnect();
@@ -241,9 +259,7 @@ void PostgresStorage::disconnect()
 
 void PostgresStorage::failFromConnection(const char *fallbackCode)
 {
-    std::string text = m_conn ? PQerrorMessage(m_conn) : "";
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
+    const std::string text = m_conn ? oneLine(PQerrorMessage(m_conn)) : "";
     const bool lost = !m_conn || PQstatus(m_conn) == CONNECTION_BAD;
     fail(lost ? "08006" : fallbackCode, text);
 }
@@ -270,9 +286,11 @@ PGresult *PostgresStorage::awaitResult(bool sent)
                 // The server does not answer at all: the connection is given up, not waited on.
                 if (last)
                     PQclear(last);
-                fail("timeout", "o banco de dados não respondeu em " +
-                                    std::to_string((m_limits.statementTimeoutMs + 999) / 1000) +
-                                    " s.");
+                fail(
+                    "timeout",
+                    "o banco de dados não respondeu em " +
+                        std::to_string((m_limits.statementTimeoutMs + clientGraceMs + 999) / 1000) +
+                        " s.");
                 disconnect();
                 return nullptr;
             }
@@ -295,9 +313,7 @@ PGresult *PostgresStorage::awaitResult(bool sent)
         return last;
     if (last) {
         const char *state = PQresultErrorField(last, PG_DIAG_SQLSTATE);
-        std::string text = PQresultErrorMessage(last);
-        while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-            text.pop_back();
+        const std::string text = oneLine(PQresultErrorMessage(last));
         const bool lost = PQstatus(m_conn) == CONNECTION_BAD;
         fail(state && *state ? state : (lost ? "08006" : "XX000"), text);
         PQclear(last);
