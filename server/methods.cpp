@@ -62,7 +62,7 @@ Outcome inTransaction(const Call &call, Storage::Mode mode,
                       const std::function<Outcome(Storage &)> &body)
 {
     std::string why;
-    Storage *storage = call.storage(&why);
+    Storage *storage = call.storage(mode, &why);
     if (!storage)
         return unavailable(why);
     return storage->transaction(mode, [&]() { return body(*storage); });
@@ -957,7 +957,7 @@ Outcome callMethod(const StorageSource &storage, std::string_view method, const 
 
 Outcome callMethod(Storage &storage, std::string_view method, const json::array &params)
 {
-    const StorageSource source = [&storage](std::string *) { return &storage; };
+    const StorageSource source = [&storage](Storage::Mode, std::string *) { return &storage; };
     return callMethod(source, method, params);
 }
 

@@ -10,8 +10,9 @@
 
 namespace caleserver {
 
-/// Gives the calling thread's open storage, or nullptr with a reason.
-using StorageSource = std::function<Storage *(std::string *)>;
+/// Gives the calling thread's open storage for a transaction of the given mode, or nullptr with a
+/// reason.
+using StorageSource = std::function<Storage *(Storage::Mode, std::string *)>;
 
 /// Runs one method of the calendar's remote data module with its positional parameters. The
 /// parameters are checked before the storage is asked for, so a malformed call never waits on the

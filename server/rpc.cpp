@@ -81,7 +81,7 @@ RpcAnswer badRequest(const json::value &id, std::string message)
 
 } // namespace
 
-RpcAnswer answerRpc(std::string_view body, const std::function<Storage *(std::string *)> &storage)
+RpcAnswer answerRpc(std::string_view body, const StorageSource &storage)
 {
     // The request lives in one arena, freed at once with the call.
     unsigned char initial[8192];

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <functional>
+#include "methods.h"
+
 #include <string>
 #include <string_view>
 
 namespace caleserver {
-
-class Storage;
 
 /// What one JSON-RPC call produced: the answer body and what the log line needs.
 struct RpcAnswer
@@ -19,6 +18,6 @@ struct RpcAnswer
 /// Answers one JSON-RPC 2.0 request body. The storage is asked for only when a well-formed call
 /// of a known method needs the database; nullptr (with a reason) makes the call a storage
 /// failure.
-RpcAnswer answerRpc(std::string_view body, const std::function<Storage *(std::string *)> &storage);
+RpcAnswer answerRpc(std::string_view body, const StorageSource &storage);
 
 } // namespace caleserver

@@ -57,12 +57,18 @@ struct CallAnswer
     int code = 0;
 };
 
-// Runs one JSON-RPC body on the calling worker's storage, opening it on first use and again after
-// a failure.
+// Runs one JSON-RPC body on the calling thread's storage, opening it on first use and again after
+// a failure. Given `deferred`, the call may only read: one that would write or that met a storage
+// failure (a busy file) is not answered but flagged, to be run again by a worker.
 CallAnswer answerCall(std::string_view body, std::unique_ptr<Storage> &storage,
-                      const std::string &databaseUrl, const StorageLimits &limits)
+                      const std::string &databaseUrl, const StorageLimits &limits,
+                      bool *deferred = nullptr)
 {
-    const auto provide = [&](std::string *error) -> Storage * {
+    const auto provide = [&](Storage::Mode mode, std::string *error) -> Storage * {
+        if (deferred && mode == Storage::Mode::Write) {
+            *error = "gravação feita por um worker";
+            return nullptr;
+        }
         if (!storage) {
             storage = Storage::create(databaseUrl, error, limits);
             if (!storage)
@@ -75,6 +81,8 @@ CallAnswer answerCall(std::string_view body, std::unique_ptr<Storage> &storage,
         return storage.get();
     };
     RpcAnswer answer = answerRpc(body, provide);
+    if (deferred)
+        *deferred = answer.code == ErrorCode::StorageFailure;
     return {std::move(answer.body), std::move(answer.method), answer.code};
 }
 
@@ -238,10 +246,14 @@ struct Context
     WorkerPool *workers = nullptr;
     std::string databaseUrl;
     StorageLimits limits;
+    // SQLite reads are answered on the event loops, on connections that never wait for a lock.
+    bool readsInline = false;
+    StorageLimits inlineLimits;
 };
 
-// One client connection: reads requests one after the other on its event loop, hands each call
-// to the workers and writes the answers in the order the requests came, then reads the next.
+// One client connection: reads requests one after the other on its event loop, answers SQLite
+// reads there and hands every other call to the workers, writes the answers in the order the
+// requests came, then reads the next.
 class Session : public std::enable_shared_from_this<Session>
 {
 public:
@@ -360,6 +372,8 @@ private:
         m_stream.expires_never();
         m_started = Clock::now();
         std::string body = std::move(m_parser->get().body());
+        if (m_context.readsInline && answeredInline(body))
+            return;
         const Context &context = m_context;
         context.workers->submit([self = shared_from_this(), body = std::move(body),
                                  &context](std::unique_ptr<Storage> &storage) mutable {
@@ -369,6 +383,21 @@ private:
                 self->answered(std::move(answer));
             });
         });
+    }
+
+    // In WAL mode a SQLite read never waits for a writer, and the trip to a worker and back cost
+    // a third of a lookup, so reads are answered here, on the loop's own connection. Writes, and
+    // a read that found the file busy, go to the workers, where waiting holds no loop.
+    bool answeredInline(const std::string &body)
+    {
+        thread_local std::unique_ptr<Storage> loopStorage;
+        bool deferred = false;
+        CallAnswer answer =
+            answerCall(body, loopStorage, m_context.databaseUrl, m_context.inlineLimits, &deferred);
+        if (deferred)
+            return false;
+        answered(std::move(answer));
+        return true;
     }
 
     void answered(CallAnswer answer)
@@ -474,6 +503,9 @@ public:
         m_context.token = std::move(token);
         m_context.databaseUrl = std::move(databaseUrl);
         m_context.limits = limits;
+        m_context.readsInline = m_context.databaseUrl.rfind("sqlite:", 0) == 0;
+        m_context.inlineLimits = limits;
+        m_context.inlineLimits.sqliteBusyMs = 0;
         m_context.workers = &m_workers;
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
         for (unsigned i = 0; i < cores; ++i)

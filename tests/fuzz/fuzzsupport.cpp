@@ -25,7 +25,7 @@ void fail(const char *what, std::string_view detail)
 
 const StorageSource &noStorage()
 {
-    static const StorageSource source = [](std::string *why) -> Storage * {
+    static const StorageSource source = [](Storage::Mode, std::string *why) -> Storage * {
         *why = "sem banco nesta execução.";
         return nullptr;
     };
@@ -62,7 +62,7 @@ std::unique_ptr<Storage> openMemoryDatabase()
 const StorageSource &memoryStorage()
 {
     static const std::unique_ptr<Storage> storage = openMemoryDatabase();
-    static const StorageSource source = [](std::string *) { return storage.get(); };
+    static const StorageSource source = [](Storage::Mode, std::string *) { return storage.get(); };
     return source;
 }
 

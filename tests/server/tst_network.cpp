@@ -165,6 +165,10 @@ private slots:
         QTest::qWait(200);
         const RpcClient::Reply health = RpcClient(m_fixture.port()).get("/health");
         const int finishedAtHealth = finished;
+        // Reads are answered by the event loops themselves and pass the writers' lock.
+        const RpcClient::Reply read =
+            RpcClient(m_fixture.port()).call("GetCaleProdu", {"0001", "01", "2026"});
+        QVERIFY2(!read.isError(), qPrintable(read.describe()));
         QVERIFY(lock.exec("ROLLBACK"));
         for (std::thread &writer : writers)
             writer.join();

@@ -94,7 +94,7 @@ private slots:
             {"jsonrpc", "2.0"}, {"id", 1}, {"method", method}, {"params", params}};
         const caleserver::RpcAnswer answer = caleserver::answerRpc(
             QJsonDocument(request).toJson(QJsonDocument::Compact).toStdString(),
-            [&asked](std::string *why) -> caleserver::Storage * {
+            [&asked](caleserver::Storage::Mode, std::string *why) -> caleserver::Storage * {
                 ++asked;
                 *why = "desligado";
                 return nullptr;
