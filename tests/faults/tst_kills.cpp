@@ -314,14 +314,7 @@ private slots:
         QFETCH(Engine, engine);
         QFETCH(Write, write);
         QFETCH(int, kills);
-        m_db = std::make_unique<TestDatabase>(engine);
-        QString message;
-        bool skipped = false;
-        if (!m_db->create(&message, &skipped)) {
-            if (skipped)
-                QSKIP(qPrintable(message));
-            QFAIL(qPrintable(message));
-        }
+        CALEPRODU_CREATE_DATABASE(m_db, engine);
         const int branches = write == Write::Copy
                                  ? faults::environmentInt("CALEPRODU_FAULT_BRANCHES", 1000)
                                  : calculatedBranches;

@@ -155,14 +155,8 @@ void tst_ScaleOut::initTestCase()
     qInfo("seed %u (CALEPRODU_SCALEOUT_SEED repeats a run)", m_seed);
     if (ScaleOutStack::nginx().isEmpty())
         QSKIP("nginx is not installed (scripts/install-deps installs it)");
-    m_database = std::make_unique<testsupport::TestDatabase>(testsupport::Engine::Postgres);
+    CALEPRODU_CREATE_DATABASE(m_database, testsupport::Engine::Postgres);
     QString message;
-    bool skipped = false;
-    if (!m_database->create(&message, &skipped)) {
-        if (skipped)
-            QSKIP(qPrintable(message));
-        QFAIL(qPrintable(message));
-    }
     m_stack = std::make_unique<ScaleOutStack>(m_database->url());
     QVERIFY2(m_stack->start(&message), qPrintable(message));
 }

@@ -24,14 +24,7 @@ private slots:
         if (qstrcmp(QTest::currentTestFunction(), "easterSunday") == 0)
             return;
         QFETCH_GLOBAL(testsupport::Engine, engine);
-        m_db = std::make_unique<testsupport::TestDatabase>(engine);
-        QString message;
-        bool skipped = false;
-        if (!m_db->create(&message, &skipped)) {
-            if (skipped)
-                QSKIP(qPrintable(message));
-            QFAIL(qPrintable(message));
-        }
+        CALEPRODU_CREATE_DATABASE(m_db, engine);
     }
     void cleanup() { m_db.reset(); }
 

@@ -4,7 +4,10 @@
 #include <QMetaType>
 #include <QSqlDatabase>
 #include <QString>
+#include <QTest>
 #include <QVariant>
+
+#include <memory>
 
 namespace testsupport {
 
@@ -67,3 +70,17 @@ private:
 } // namespace testsupport
 
 Q_DECLARE_METATYPE(testsupport::Engine)
+
+/// For a test function: creates a throwaway database of `engine` into the unique_ptr `database`,
+/// and skips (engine missing) or fails the test function when it cannot.
+#define CALEPRODU_CREATE_DATABASE(database, engine)                                                \
+    do {                                                                                           \
+        (database) = std::make_unique<testsupport::TestDatabase>(engine);                          \
+        QString createMessage_;                                                                    \
+        bool createSkipped_ = false;                                                               \
+        if (!(database)->create(&createMessage_, &createSkipped_)) {                               \
+            if (createSkipped_)                                                                    \
+                QSKIP(qPrintable(createMessage_));                                                 \
+            QFAIL(qPrintable(createMessage_));                                                     \
+        }                                                                                          \
+    } while (false)
