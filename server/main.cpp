@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <pthread.h>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,10 @@ const char *const usage =
     "                           (padrão 8).\n"
     "  --statement-timeout <S>  Espera máxima, em segundos, por um comando do PostgreSQL;\n"
     "                           depois a chamada falha e nada é alterado (padrão 30).\n";
+
+// The options that take a value, named without their "--"; the configuration file's keys too.
+const std::set<std::string> valueOptions{"listen", "database", "token", "threads",
+                                         "statement-timeout"};
 
 // The command line: options with a value (--name VALUE or --name=VALUE) and flags.
 struct CommandLine
@@ -78,8 +83,7 @@ bool parse(const std::vector<std::string> &arguments, CommandLine *line, std::st
             name = std::string(arg.substr(0, equals));
             value = std::string(arg.substr(equals + 1));
         }
-        if (name != "--listen" && name != "--database" && name != "--token" &&
-            name != "--threads" && name != "--statement-timeout") {
+        if (!name.starts_with("--") || !valueOptions.contains(name.substr(2))) {
             *error = "opção desconhecida: " + std::string(arg) + " (veja --help).";
             return false;
         }
@@ -117,9 +121,7 @@ int main(int argc, char *argv[])
     const std::string config = caleserver::takeConfigOption(arguments);
     std::string error;
     if (!config.empty() &&
-        !caleserver::withConfigDefaults(
-            arguments, config, {"listen", "database", "token", "threads", "statement-timeout"}, {},
-            &arguments, &error))
+        !caleserver::withConfigDefaults(arguments, config, valueOptions, {}, &arguments, &error))
         return fail(error);
     CommandLine line;
     if (!parse(arguments, &line, &error))

@@ -246,9 +246,8 @@ struct Context
     WorkerPool *workers = nullptr;
     std::string databaseUrl;
     StorageLimits limits;
-    // SQLite reads are answered on the event loops, on connections that never wait for a lock.
+    // SQLite reads are answered on the event loops.
     bool readsInline = false;
-    StorageLimits inlineLimits;
 };
 
 // One client connection: reads requests one after the other on its event loop, answers SQLite
@@ -391,9 +390,11 @@ private:
     bool answeredInline(const std::string &body)
     {
         thread_local std::unique_ptr<Storage> loopStorage;
+        StorageLimits neverWait = m_context.limits;
+        neverWait.sqliteBusyMs = 0;
         bool deferred = false;
         CallAnswer answer =
-            answerCall(body, loopStorage, m_context.databaseUrl, m_context.inlineLimits, &deferred);
+            answerCall(body, loopStorage, m_context.databaseUrl, neverWait, &deferred);
         if (deferred)
             return false;
         answered(std::move(answer));
@@ -504,8 +505,6 @@ public:
         m_context.databaseUrl = std::move(databaseUrl);
         m_context.limits = limits;
         m_context.readsInline = m_context.databaseUrl.rfind("sqlite:", 0) == 0;
-        m_context.inlineLimits = limits;
-        m_context.inlineLimits.sqliteBusyMs = 0;
         m_context.workers = &m_workers;
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
         for (unsigned i = 0; i < cores; ++i)

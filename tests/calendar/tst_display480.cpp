@@ -3,12 +3,12 @@
 #include "calendar/cli_qmr07700.h"
 
 #include "screenenvironment.h"
+#include "vgadisplay.h"
 
 #include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
-#include <QTemporaryFile>
 #include <QTest>
 
 extern "C" void Initialize();
@@ -54,17 +54,7 @@ void tst_display480::cleanupTestCase()
 
 int main(int argc, char *argv[])
 {
-    // An offscreen display of 640 x 480.
-    QTemporaryFile config;
-    if (!config.open())
-        return 1;
-    config.write(R"({"screens": [{"name": "vga", "x": 0, "y": 0, "width": 640, "height": 480,
-                     "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-    config.flush();
-    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
-    QApplication app(argc, argv);
-    tst_display480 test;
-    return QTest::qExec(&test, argc, argv);
+    return testsupport::runOnVgaDisplay<tst_display480>(argc, argv);
 }
 
 #include "tst_display480.moc"

@@ -15,6 +15,7 @@
 #include "tmaskedit.h"
 #include "tpanel.h"
 #include "tspinedit.h"
+#include "vgadisplay.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,7 +23,6 @@
 #include <QMdiSubWindow>
 #include <QScreen>
 #include <QScrollBar>
-#include <QTemporaryFile>
 #include <QTest>
 
 extern "C" void Initialize();
@@ -253,17 +253,7 @@ void tst_MainWindow::ctrlF4ClosesAndMenuRestores()
 
 int main(int argc, char *argv[])
 {
-    // An offscreen display of 640 x 480.
-    QTemporaryFile config;
-    if (!config.open())
-        return 1;
-    config.write(R"({"screens": [{"name": "vga", "x": 0, "y": 0, "width": 640, "height": 480,
-                     "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-    config.flush();
-    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
-    QApplication app(argc, argv);
-    tst_MainWindow test;
-    return QTest::qExec(&test, argc, argv);
+    return testsupport::runOnVgaDisplay<tst_MainWindow>(argc, argv);
 }
 
 #include "tst_mainwindow.moc"
