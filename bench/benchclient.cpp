@@ -10,17 +10,17 @@
 
 #include "calendar/cli_qmr07700.h"
 
-#include "application.h"
 #include "caleserver.h"
-#include "dialogs.h"
-#include "dtmdbgeral.h"
-#include "hostcolors.h"
-#include "operatorcontext.h"
-#include "tclientdataset.h"
-#include "tdbcalendar.h"
-#include "tmaskedit.h"
-#include "tnetconnection.h"
-#include "tspinedit.h"
+#include "controls/hostcolors.h"
+#include "controls/tdbcalendar.h"
+#include "controls/tmaskedit.h"
+#include "controls/tspinedit.h"
+#include "core/application.h"
+#include "core/dialogs.h"
+#include "data/dtmdbgeral.h"
+#include "data/operatorcontext.h"
+#include "data/tclientdataset.h"
+#include "net/tnetconnection.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -3,14 +3,14 @@
 
 #include "cli_qmr07700.h"
 
-#include "application.h"
-#include "operatorcontext.h"
-#include "showavi.h"
-#include "tclientdataset.h"
-#include "tdbcalendar.h"
-#include "tmessages.h"
-#include "tnetconnection.h"
-#include "tspeedbutton.h"
+#include "controls/showavi.h"
+#include "controls/tdbcalendar.h"
+#include "controls/tspeedbutton.h"
+#include "core/application.h"
+#include "core/tmessages.h"
+#include "data/operatorcontext.h"
+#include "data/tclientdataset.h"
+#include "net/tnetconnection.h"
 
 #include <QScopeGuard>
 

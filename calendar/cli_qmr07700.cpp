@@ -2,28 +2,28 @@
 
 #include "cli_qmr07700.h"
 
-#include "module/pkg_qmr07700.h"
+#include "package/moduleregistry.h"
 #include "ui_cli_qmr07700.h"
 
-#include "application.h"
-#include "dialogs.h"
-#include "eventboundary.h"
-#include "hostcolors.h"
-#include "operatorcontext.h"
-#include "showavi.h"
-#include "tadoibquery.h"
-#include "tbtnpesquisa.h"
-#include "tclientdataset.h"
-#include "tdbcalendar.h"
-#include "tdbgrid.h"
-#include "tlabel.h"
-#include "tmessages.h"
-#include "tnetconnection.h"
-#include "tpagecontrol.h"
-#include "tpanel.h"
-#include "tscrollbox.h"
-#include "tspeedbutton.h"
-#include "tspinedit.h"
+#include "controls/hostcolors.h"
+#include "controls/showavi.h"
+#include "controls/tbtnpesquisa.h"
+#include "controls/tdbcalendar.h"
+#include "controls/tdbgrid.h"
+#include "controls/tlabel.h"
+#include "controls/tpagecontrol.h"
+#include "controls/tpanel.h"
+#include "controls/tscrollbox.h"
+#include "controls/tspeedbutton.h"
+#include "controls/tspinedit.h"
+#include "core/application.h"
+#include "core/dialogs.h"
+#include "core/eventboundary.h"
+#include "core/tmessages.h"
+#include "data/operatorcontext.h"
+#include "data/tadoibquery.h"
+#include "data/tclientdataset.h"
+#include "net/tnetconnection.h"
 
 #include <QGuiApplication>
 #include <QMdiSubWindow>
@@ -54,10 +54,6 @@ void fillWith(QWidget *container, QWidget *child, int margin)
     layout->addWidget(child);
 }
 
-QString FormResource(const QString &name)
-{
-    return host::ResourcePath(&Pkg_qmr07700::Module, QStringLiteral(":/forms/") + name);
-}
 } // namespace
 
 TfrmCaleProdu::TfrmCaleProdu(QWidget *parent)
@@ -73,7 +69,7 @@ TfrmCaleProdu::TfrmCaleProdu(QWidget *parent)
     SetHelpFile(QStringLiteral("QmrHelp.hlp"));
     SetHelpContext(13607700);
     lblCodTela->SetCaption(QStringLiteral("QMR07700"));
-    msgPadrao->LoadFromFile(FormResource(QStringLiteral("cli_qmr07700.msg")));
+    msgPadrao->LoadFromFile(host::FormResource(QStringLiteral("cli_qmr07700.msg")));
 
     panRestInge = ui->panRestInge;
     lblFilial = ui->lblFilial;
@@ -125,7 +121,7 @@ void TfrmCaleProdu::createDataModule()
     auto makeQuery = [this](const char *name, const QString &file) {
         auto *query = new TADOIBQuery(this);
         query->setObjectName(QLatin1String(name));
-        query->LoadSQL(FormResource(file));
+        query->LoadSQL(host::FormResource(file));
         return query;
     };
     qryFilial = makeQuery("qryFilial", QStringLiteral("cli_qmr07700/qryFilial.sql"));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tfrmpadraogrid.h"
+#include "screens/tfrmpadraogrid.h"
 
 #include <QDateTime>
 #include <QPointer>

@@ -3,18 +3,18 @@
 
 #include "cli_qmr07700.h"
 
-#include "application.h"
-#include "dialogs.h"
-#include "eventboundary.h"
-#include "hostfunctions.h"
-#include "operatorcontext.h"
-#include "showavi.h"
-#include "tclientdataset.h"
-#include "tdbcalendar.h"
-#include "tmessages.h"
-#include "tnetconnection.h"
-#include "tpanel.h"
-#include "tspeedbutton.h"
+#include "controls/showavi.h"
+#include "controls/tdbcalendar.h"
+#include "controls/tpanel.h"
+#include "controls/tspeedbutton.h"
+#include "core/application.h"
+#include "core/dialogs.h"
+#include "core/eventboundary.h"
+#include "core/tmessages.h"
+#include "data/hostfunctions.h"
+#include "data/operatorcontext.h"
+#include "data/tclientdataset.h"
+#include "net/tnetconnection.h"
 
 #include <QAction>
 #include <QMenu>

@@ -5,16 +5,16 @@
 
 #include "export/cli_qmr07702.h"
 
-#include "application.h"
-#include "dialogs.h"
-#include "eventboundary.h"
-#include "showavi.h"
-#include "tclientdataset.h"
-#include "tmaskedit.h"
-#include "tmessages.h"
-#include "tnetconnection.h"
-#include "tspeedbutton.h"
-#include "tspinedit.h"
+#include "controls/showavi.h"
+#include "controls/tmaskedit.h"
+#include "controls/tspeedbutton.h"
+#include "controls/tspinedit.h"
+#include "core/application.h"
+#include "core/dialogs.h"
+#include "core/eventboundary.h"
+#include "core/tmessages.h"
+#include "data/tclientdataset.h"
+#include "net/tnetconnection.h"
 
 #include <QAction>
 #include <QScopeGuard>

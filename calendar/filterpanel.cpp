@@ -3,19 +3,19 @@
 
 #include "cli_qmr07700.h"
 
-#include "dialogs.h"
-#include "focustracker.h"
-#include "hostcolors.h"
-#include "hostfunctions.h"
-#include "tadoibquery.h"
-#include "tbtnpesquisa.h"
-#include "tclientdataset.h"
-#include "tdbcalendar.h"
-#include "tedit.h"
-#include "tlabel.h"
-#include "tmaskedit.h"
-#include "tmessages.h"
-#include "tspinedit.h"
+#include "controls/hostcolors.h"
+#include "controls/tbtnpesquisa.h"
+#include "controls/tdbcalendar.h"
+#include "controls/tedit.h"
+#include "controls/tlabel.h"
+#include "controls/tmaskedit.h"
+#include "controls/tspinedit.h"
+#include "core/dialogs.h"
+#include "core/focustracker.h"
+#include "core/tmessages.h"
+#include "data/hostfunctions.h"
+#include "data/tadoibquery.h"
+#include "data/tclientdataset.h"
 
 #include <QScopeGuard>
 #include <QStyle>

@@ -3,17 +3,17 @@
 
 #include "cli_qmr07700.h"
 
-#include "hostcolors.h"
-#include "hostfunctions.h"
-#include "operatorcontext.h"
-#include "tbtnpesquisa.h"
-#include "tclientdataset.h"
-#include "tdbcalendar.h"
-#include "tlabel.h"
-#include "tmaskedit.h"
-#include "tnetconnection.h"
-#include "tspeedbutton.h"
-#include "tspinedit.h"
+#include "controls/hostcolors.h"
+#include "controls/tbtnpesquisa.h"
+#include "controls/tdbcalendar.h"
+#include "controls/tlabel.h"
+#include "controls/tmaskedit.h"
+#include "controls/tspeedbutton.h"
+#include "controls/tspinedit.h"
+#include "data/hostfunctions.h"
+#include "data/operatorcontext.h"
+#include "data/tclientdataset.h"
+#include "net/tnetconnection.h"
 
 #include <QFont>
 #include <QScopeGuard>

@@ -4,30 +4,30 @@
 #include "cli_qmr07702.h"
 
 #include "calendar/cli_qmr07700.h"
-#include "module/pkg_qmr07700.h"
+#include "package/moduleregistry.h"
 #include "ui_cli_qmr07702.h"
 
-#include "application.h"
-#include "dialogs.h"
-#include "focustracker.h"
-#include "hostcolors.h"
-#include "hostfunctions.h"
-#include "pesquisalista.h"
-#include "showavi.h"
-#include "tadoibquery.h"
-#include "tanimate.h"
-#include "tbtnpesquisa.h"
-#include "tclientdataset.h"
-#include "tdateeditplus.h"
-#include "tedit.h"
-#include "tgroupbox.h"
-#include "tlabel.h"
-#include "tmaskedit.h"
-#include "tmessages.h"
-#include "tnetconnection.h"
-#include "tpanel.h"
-#include "tradiobutton.h"
-#include "tspeedbutton.h"
+#include "controls/hostcolors.h"
+#include "controls/pesquisalista.h"
+#include "controls/showavi.h"
+#include "controls/tanimate.h"
+#include "controls/tbtnpesquisa.h"
+#include "controls/tdateeditplus.h"
+#include "controls/tedit.h"
+#include "controls/tgroupbox.h"
+#include "controls/tlabel.h"
+#include "controls/tmaskedit.h"
+#include "controls/tpanel.h"
+#include "controls/tradiobutton.h"
+#include "controls/tspeedbutton.h"
+#include "core/application.h"
+#include "core/dialogs.h"
+#include "core/focustracker.h"
+#include "core/tmessages.h"
+#include "data/hostfunctions.h"
+#include "data/tadoibquery.h"
+#include "data/tclientdataset.h"
+#include "net/tnetconnection.h"
 
 #include <QGuiApplication>
 #include <QScopeGuard>
@@ -43,11 +43,6 @@ constexpr int VK_F9 = 120;
 // Tops of the progress panel: over the inputs while copying, below the client area otherwise.
 constexpr int ProgressShownTop = 21;
 constexpr int ProgressHiddenTop = 157;
-
-QString FormResource(const QString &name)
-{
-    return host::ResourcePath(&Pkg_qmr07700::Module, QStringLiteral(":/forms/") + name);
-}
 
 // 1 January of a year text; a null date when the text is no year from 1 to 9999.
 QDate FirstMonthOf(const QString &year)
@@ -70,7 +65,7 @@ TfrmExportCaleProdu::TfrmExportCaleProdu(QWidget *parent)
     SetHelpFile(QStringLiteral("QmrHelp.hlp"));
     SetHelpContext(13607702);
     lblCodTela->SetCaption(QStringLiteral("QMR07702"));
-    msgPadrao->LoadFromFile(FormResource(QStringLiteral("cli_qmr07702.msg")));
+    msgPadrao->LoadFromFile(host::FormResource(QStringLiteral("cli_qmr07702.msg")));
 
     lblFilial = ui->lblFilial;
     medCdFilial = ui->medCdFilial;
@@ -106,7 +101,7 @@ void TfrmExportCaleProdu::createDataModule()
     auto makeQuery = [this](const char *name, const QString &file) {
         auto *query = new TADOIBQuery(this);
         query->setObjectName(QLatin1String(name));
-        query->LoadSQL(FormResource(file));
+        query->LoadSQL(host::FormResource(file));
         return query;
     };
     qryFilial = makeQuery("qryFilial", QStringLiteral("cli_qmr07702/qryFilial.sql"));

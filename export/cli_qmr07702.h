@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tfrmpadrimportexport.h"
+#include "screens/tfrmpadrimportexport.h"
 
 #include <QDate>
 #include <QJsonObject>

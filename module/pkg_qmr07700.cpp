@@ -5,9 +5,9 @@
 #include "export/cli_qmr07702.h"
 #include "report/cli_qmr07701.h"
 
-#include "moduleregistry.h"
-#include "packageinfo.h"
-#include "packageloader.h"
+#include "package/moduleregistry.h"
+#include "package/packageinfo.h"
+#include "package/packageloader.h"
 
 #include <QFileInfo>
 #include <QResource>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "moduleregistry.h"
+#include "package/moduleregistry.h"
 
 namespace Pkg_qmr07700 {
 

@@ -1,23 +1,22 @@
 #include "cli_qmr07701.h"
 
-#include "module/pkg_qmr07700.h"
 #include "ui_cli_qmr07701.h"
 
-#include "application.h"
-#include "dialogs.h"
-#include "focustracker.h"
-#include "hostcolors.h"
-#include "hostfunctions.h"
-#include "moduleregistry.h"
-#include "pesquisalista.h"
-#include "tadoibquery.h"
-#include "tdateeditplus.h"
-#include "tgroupbox.h"
-#include "tlabel.h"
-#include "tmessages.h"
-#include "tradiobutton.h"
-#include "treportdesignerdialog.h"
-#include "tspeedbutton.h"
+#include "controls/hostcolors.h"
+#include "controls/pesquisalista.h"
+#include "controls/tdateeditplus.h"
+#include "controls/tgroupbox.h"
+#include "controls/tlabel.h"
+#include "controls/tradiobutton.h"
+#include "controls/tspeedbutton.h"
+#include "core/application.h"
+#include "core/dialogs.h"
+#include "core/focustracker.h"
+#include "core/tmessages.h"
+#include "data/hostfunctions.h"
+#include "data/tadoibquery.h"
+#include "package/moduleregistry.h"
+#include "reporting/treportdesignerdialog.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -36,11 +35,6 @@ namespace {
 constexpr int vkF9 = 120;
 constexpr TColor clBlue = 0xFF0000;
 
-QString FormResource(const QString &name)
-{
-    return host::ResourcePath(&Pkg_qmr07700::Module, QStringLiteral(":/forms/") + name);
-}
-
 } // namespace
 
 TfrmListCaleProdu::TfrmListCaleProdu(QWidget *parent)
@@ -55,7 +49,7 @@ TfrmListCaleProdu::TfrmListCaleProdu(QWidget *parent)
     SetHelpContext(13607701);
     lblCodTela->SetCaption(QStringLiteral("QMR07701"));
     lblCodRel->SetCaption(QStringLiteral("QMR077"));
-    msgPadrao->LoadFromFile(FormResource(QStringLiteral("cli_qmr07701.msg")));
+    msgPadrao->LoadFromFile(host::FormResource(QStringLiteral("cli_qmr07701.msg")));
 
     grbFilial = ui->grbFilial;
     rbtTodosFili = ui->rbtTodosFili;
@@ -83,7 +77,7 @@ void TfrmListCaleProdu::createQueries()
     auto makeQuery = [this](const char *name, const QString &file) {
         auto *query = new TADOIBQuery(this);
         query->setObjectName(QLatin1String(name));
-        query->LoadSQL(FormResource(file));
+        query->LoadSQL(host::FormResource(file));
         return query;
     };
     qryFilial = makeQuery("qryFilial", QStringLiteral("cli_qmr07701/qryFilial.sql"));

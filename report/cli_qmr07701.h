@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tfrmdadosgerrel.h"
+#include "screens/tfrmdadosgerrel.h"
 
 #include <QPointer>
 #include <QString>

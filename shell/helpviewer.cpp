@@ -1,6 +1,6 @@
 #include "helpviewer.h"
 
-#include "application.h"
+#include "core/application.h"
 
 #include <QDialog>
 #include <QFileInfo>

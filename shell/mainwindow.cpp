@@ -1,7 +1,7 @@
 #include "mainwindow.h"
 
-#include "eventboundary.h"
-#include "tfrmpadraogrid.h"
+#include "core/eventboundary.h"
+#include "screens/tfrmpadraogrid.h"
 
 #include <QKeySequence>
 #include <QMdiArea>

@@ -3,11 +3,11 @@
 #include "shelloptions.h"
 
 #include "caleserver.h"
-#include "dtmdbgeral.h"
-#include "exceptions.h"
-#include "reportrenderer.h"
-#include "tadoibquery.h"
-#include "treportdesignerdialog.h"
+#include "core/exceptions.h"
+#include "data/dtmdbgeral.h"
+#include "data/tadoibquery.h"
+#include "reporting/reportrenderer.h"
+#include "reporting/treportdesignerdialog.h"
 
 #include <cstdio>
 

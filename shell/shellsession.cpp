@@ -1,12 +1,12 @@
 #include "shellsession.h"
 
-#include "application.h"
 #include "caleserver.h"
-#include "dialogs.h"
-#include "dtmdbgeral.h"
+#include "core/application.h"
+#include "core/dialogs.h"
+#include "data/dtmdbgeral.h"
+#include "data/operatorcontext.h"
 #include "helpviewer.h"
-#include "operatorcontext.h"
-#include "packageloader.h"
+#include "package/packageloader.h"
 
 #include <QCoreApplication>
 #include <QDir>

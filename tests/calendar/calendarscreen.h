@@ -4,11 +4,11 @@
 
 #include "calendar/cli_qmr07700.h"
 
+#include "controls/tdbcalendar.h"
+#include "controls/tmaskedit.h"
+#include "controls/tspinedit.h"
+#include "net/tnetconnection.h"
 #include "screenenvironment.h"
-#include "tdbcalendar.h"
-#include "tmaskedit.h"
-#include "tnetconnection.h"
-#include "tspinedit.h"
 
 #include <QApplication>
 #include <QMdiArea>

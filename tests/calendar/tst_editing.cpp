@@ -4,12 +4,12 @@
 #include "mainwindow.h"
 #include "screenenvironment.h"
 
-#include "application.h"
-#include "dialogs.h"
-#include "showavi.h"
-#include "tclientdataset.h"
-#include "tpanel.h"
-#include "tspeedbutton.h"
+#include "controls/showavi.h"
+#include "controls/tpanel.h"
+#include "controls/tspeedbutton.h"
+#include "core/application.h"
+#include "core/dialogs.h"
+#include "data/tclientdataset.h"
 
 #include <QAction>
 #include <QMdiSubWindow>

@@ -3,15 +3,15 @@
 #include "calendarscreen.h"
 #include "screenenvironment.h"
 
-#include "focustracker.h"
-#include "hostcolors.h"
-#include "tbtnpesquisa.h"
-#include "tclientdataset.h"
-#include "tdbcalendar.h"
-#include "tedit.h"
-#include "tmaskedit.h"
-#include "tnetconnection.h"
-#include "tspinedit.h"
+#include "controls/hostcolors.h"
+#include "controls/tbtnpesquisa.h"
+#include "controls/tdbcalendar.h"
+#include "controls/tedit.h"
+#include "controls/tmaskedit.h"
+#include "controls/tspinedit.h"
+#include "core/focustracker.h"
+#include "data/tclientdataset.h"
+#include "net/tnetconnection.h"
 
 #include <QAction>
 #include <QApplication>

@@ -8,17 +8,17 @@
 #include "export/cli_qmr07702.h"
 #include "report/cli_qmr07701.h"
 
-#include "dialogs.h"
-#include "dtmdbgeral.h"
-#include "hostcolors.h"
-#include "showavi.h"
-#include "tanimate.h"
-#include "tbtnpesquisa.h"
-#include "tclientdataset.h"
-#include "tdateeditplus.h"
-#include "tfrmdadosgerrel.h"
-#include "tpanel.h"
-#include "tspeedbutton.h"
+#include "controls/hostcolors.h"
+#include "controls/showavi.h"
+#include "controls/tanimate.h"
+#include "controls/tbtnpesquisa.h"
+#include "controls/tdateeditplus.h"
+#include "controls/tpanel.h"
+#include "controls/tspeedbutton.h"
+#include "core/dialogs.h"
+#include "data/dtmdbgeral.h"
+#include "data/tclientdataset.h"
+#include "screens/tfrmdadosgerrel.h"
 
 #include <caleserver.h>
 

@@ -3,17 +3,17 @@
 #include "../calendar/calendarscreen.h"
 #include "screenenvironment.h"
 
-#include "focustracker.h"
-#include "tanimate.h"
-#include "tbtnpesquisa.h"
-#include "tdataset.h"
-#include "tdateeditplus.h"
-#include "tedit.h"
-#include "tmaskedit.h"
-#include "tpanel.h"
-#include "tradiobutton.h"
-#include "tspeedbutton.h"
-#include "tspinedit.h"
+#include "controls/tanimate.h"
+#include "controls/tbtnpesquisa.h"
+#include "controls/tdateeditplus.h"
+#include "controls/tedit.h"
+#include "controls/tmaskedit.h"
+#include "controls/tpanel.h"
+#include "controls/tradiobutton.h"
+#include "controls/tspeedbutton.h"
+#include "controls/tspinedit.h"
+#include "core/focustracker.h"
+#include "data/tdataset.h"
 
 #include <QAction>
 #include <QGuiApplication>

@@ -1,13 +1,13 @@
-#include "pesquisalista.h"
+#include "controls/pesquisalista.h"
+#include "controls/showavi.h"
+#include "controls/tbtnpesquisa.h"
+#include "controls/tedit.h"
+#include "controls/tlabel.h"
+#include "controls/tmaskedit.h"
+#include "controls/tspinedit.h"
+#include "data/tclientdataset.h"
+#include "data/tdataset.h"
 #include "scripteddialogs.h"
-#include "showavi.h"
-#include "tbtnpesquisa.h"
-#include "tclientdataset.h"
-#include "tdataset.h"
-#include "tedit.h"
-#include "tlabel.h"
-#include "tmaskedit.h"
-#include "tspinedit.h"
 
 #include <QLineEdit>
 #include <QToolButton>

@@ -1,8 +1,8 @@
-#include "dialogs.h"
-#include "eventboundary.h"
-#include "exceptions.h"
+#include "controls/tedit.h"
+#include "core/dialogs.h"
+#include "core/eventboundary.h"
+#include "core/exceptions.h"
 #include "scripteddialogs.h"
-#include "tedit.h"
 
 #include <QEventLoop>
 #include <QTimer>

@@ -1,11 +1,11 @@
-#include "dialogs.h"
-#include "focustracker.h"
+#include "controls/tedit.h"
+#include "controls/tgroupbox.h"
+#include "controls/tpanel.h"
+#include "controls/tspeedbutton.h"
+#include "controls/tspinedit.h"
+#include "core/dialogs.h"
+#include "core/focustracker.h"
 #include "scripteddialogs.h"
-#include "tedit.h"
-#include "tgroupbox.h"
-#include "tpanel.h"
-#include "tspeedbutton.h"
-#include "tspinedit.h"
 
 #include <QDialog>
 #include <QVBoxLayout>

@@ -1,4 +1,4 @@
-#include "hostfunctions.h"
+#include "data/hostfunctions.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
-#include "dtmdbgeral.h"
-#include "exceptions.h"
-#include "operatorcontext.h"
-#include "tadoibquery.h"
+#include "core/exceptions.h"
+#include "data/dtmdbgeral.h"
+#include "data/operatorcontext.h"
+#include "data/tadoibquery.h"
 
 #include <QCoreApplication>
 #include <QFile>

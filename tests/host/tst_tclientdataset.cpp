@@ -1,6 +1,6 @@
-#include "exceptions.h"
-#include "hostfunctions.h"
-#include "tclientdataset.h"
+#include "core/exceptions.h"
+#include "data/hostfunctions.h"
+#include "data/tclientdataset.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

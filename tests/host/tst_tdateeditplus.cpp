@@ -1,8 +1,8 @@
-#include "exceptions.h"
+#include "controls/tdateeditplus.h"
+#include "controls/tlabel.h"
+#include "core/exceptions.h"
 #include "fakeoperatorcontext.h"
 #include "scripteddialogs.h"
-#include "tdateeditplus.h"
-#include "tlabel.h"
 
 #include <QLineEdit>
 #include <QToolButton>

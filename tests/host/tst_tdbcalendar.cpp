@@ -1,6 +1,6 @@
-#include "exceptions.h"
-#include "tdataset.h"
-#include "tdbcalendar.h"
+#include "controls/tdbcalendar.h"
+#include "core/exceptions.h"
+#include "data/tdataset.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,5 +1,5 @@
+#include "core/tmessages.h"
 #include "scripteddialogs.h"
-#include "tmessages.h"
 
 #include <QTemporaryFile>
 #include <QtTest>

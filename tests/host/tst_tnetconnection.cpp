@@ -1,8 +1,8 @@
-#include "exceptions.h"
-#include "operatorcontext.h"
+#include "core/exceptions.h"
+#include "data/operatorcontext.h"
+#include "data/tclientdataset.h"
+#include "net/tnetconnection.h"
 #include "serverfixture.h"
-#include "tclientdataset.h"
-#include "tnetconnection.h"
 
 #include <QPushButton>
 #include <QSignalSpy>

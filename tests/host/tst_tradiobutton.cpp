@@ -1,6 +1,6 @@
+#include "controls/tgroupbox.h"
+#include "controls/tradiobutton.h"
 #include "scripteddialogs.h"
-#include "tgroupbox.h"
-#include "tradiobutton.h"
 
 #include <QVBoxLayout>
 #include <QtTest>

@@ -1,5 +1,5 @@
 // A package whose required packages include one that no host provides.
-#include "packageinfo.h"
+#include "package/packageinfo.h"
 
 namespace {
 const char *const required[] = {"_rtl", "_vcl", "_xyz"};

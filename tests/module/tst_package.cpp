@@ -2,8 +2,8 @@
 #include "module/pkg_qmr07700.h"
 #include "report/cli_qmr07701.h"
 
-#include "moduleregistry.h"
-#include "packageloader.h"
+#include "package/moduleregistry.h"
+#include "package/packageloader.h"
 
 #include <QFile>
 #include <QFileInfo>

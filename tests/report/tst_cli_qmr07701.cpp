@@ -3,12 +3,12 @@
 #include "../calendar/calendarscreen.h"
 #include "screenenvironment.h"
 
-#include "focustracker.h"
-#include "reportdefinition.h"
-#include "tdateeditplus.h"
-#include "tradiobutton.h"
-#include "treportdesignerdialog.h"
-#include "tspeedbutton.h"
+#include "controls/tdateeditplus.h"
+#include "controls/tradiobutton.h"
+#include "controls/tspeedbutton.h"
+#include "core/focustracker.h"
+#include "reporting/reportdefinition.h"
+#include "reporting/treportdesignerdialog.h"
 
 #include <QApplication>
 #include <QProcess>

@@ -1,10 +1,10 @@
 #include "caleserver.h"
-#include "exceptions.h"
-#include "reportdefinition.h"
-#include "reportrenderer.h"
-#include "tadoibquery.h"
+#include "core/exceptions.h"
+#include "data/tadoibquery.h"
+#include "reporting/reportdefinition.h"
+#include "reporting/reportrenderer.h"
+#include "reporting/treportdesignerdialog.h"
 #include "testdatabase.h"
-#include "treportdesignerdialog.h"
 
 #include <QDir>
 #include <QFile>

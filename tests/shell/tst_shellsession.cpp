@@ -1,6 +1,6 @@
 // The shell's session: its embedded server answers only the shell that started it.
 
-#include "operatorcontext.h"
+#include "data/operatorcontext.h"
 #include "rpcclient.h"
 #include "shellsession.h"
 

@@ -1,6 +1,6 @@
 #include "fakeoperatorcontext.h"
 
-#include "exceptions.h"
+#include "core/exceptions.h"
 
 FakeOperatorContext::FakeOperatorContext()
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "operatorcontext.h"
+#include "data/operatorcontext.h"
 
 #include <QDateTime>
 #include <QHash>

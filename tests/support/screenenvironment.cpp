@@ -1,7 +1,7 @@
 #include "screenenvironment.h"
 
-#include "application.h"
-#include "dtmdbgeral.h"
+#include "core/application.h"
+#include "data/dtmdbgeral.h"
 
 #include <QMdiArea>
 

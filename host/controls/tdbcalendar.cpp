@@ -1,0 +1,127 @@
+#include "controls/tdbcalendar.h"
+
+#include "data/tdataset.h"
+
+TDBCalendar::TDBCalendar(QWidget *parent)
+    : TNCalendar(parent)
+{}
+
+TDataSource *TDBCalendar::DataSource() const
+{
+    return m_dataSource;
+}
+
+void TDBCalendar::SetDataSource(TDataSource *source)
+{
+    if (m_dataSource == source)
+        return;
+    if (m_dataSource)
+        disconnect(m_dataSource, nullptr, this, nullptr);
+    m_dataSource = source;
+    if (source) {
+        connect(source, &TDataSource::stateChanged, this, &TDBCalendar::dataLinkChanged);
+        connect(source, &TDataSource::dataChanged, this, &TDBCalendar::dataLinkChanged);
+    }
+    dataLinkChanged();
+}
+
+void TDBCalendar::SetDataField(const QString &field)
+{
+    if (m_dataField == field)
+        return;
+    m_dataField = field;
+    dataLinkChanged();
+}
+
+void TDBCalendar::SetHollidayColor(TColor color)
+{
+    if (m_hollidayColor == color)
+        return;
+    m_hollidayColor = color;
+    updateAccessibleDescription();
+    update();
+}
+
+bool TDBCalendar::IsMarked(int day) const
+{
+    return day >= 1 && day <= 31 && (marks() & (1u << day));
+}
+
+QList<int> TDBCalendar::MarkedDays() const
+{
+    QList<int> days;
+    const quint32 bits = marks();
+    for (int day = 1; day <= 31; ++day) {
+        if (bits & (1u << day))
+            days.append(day);
+    }
+    return days;
+}
+
+QColor TDBCalendar::dayMarkColor(int day) const
+{
+    return IsMarked(day) ? ColorToQColor(m_hollidayColor) : QColor();
+}
+
+QString TDBCalendar::dayStatus(int day) const
+{
+    // At rest (no column, no colour, the source off or closed) the calendar says nothing of it.
+    if (!m_dataSource || !m_dataSource->Enabled())
+        return QString();
+    const TDataSet *dataSet = m_dataSource->DataSet();
+    if (m_dataField.isEmpty() || m_hollidayColor == clNone || !dataSet || !dataSet->Active())
+        return QString();
+    return IsMarked(day) ? QStringLiteral("dia de produção")
+                         : QStringLiteral("não é dia de produção");
+}
+
+void TDBCalendar::dataLinkChanged()
+{
+    followDataSet();
+    m_marksValid = false;
+    updateAccessibleDescription();
+    update();
+}
+
+void TDBCalendar::followDataSet()
+{
+    // The data source announces no change of its data set, so every notification checks it.
+    TDataSet *current = m_dataSource ? m_dataSource->DataSet() : nullptr;
+    if (m_dataSet == current)
+        return;
+    if (m_dataSet)
+        disconnect(m_dataSet, nullptr, this, nullptr);
+    m_dataSet = current;
+    if (current) {
+        connect(current, &TDataSet::stateChanged, this, &TDBCalendar::dataLinkChanged);
+        connect(current, &TDataSet::dataChanged, this, &TDBCalendar::dataLinkChanged);
+    }
+}
+
+quint32 TDBCalendar::marks() const
+{
+    // Colour and the source's switch are checked on every read; only the data scan is cached.
+    if (m_hollidayColor == clNone || !m_dataSource || !m_dataSource->Enabled())
+        return 0;
+    const QDate shown = Date();
+    TDataSet *dataSet = m_dataSource->DataSet();
+    if (dataSet != m_dataSet) {
+        const_cast<TDBCalendar *>(this)->followDataSet();
+        m_marksValid = false;
+    }
+    if (m_marksValid && m_marksYear == shown.year() && m_marksMonth == shown.month())
+        return m_marks;
+
+    m_marks = 0;
+    m_marksValid = true;
+    m_marksYear = shown.year();
+    m_marksMonth = shown.month();
+    if (m_dataField.isEmpty() || !dataSet)
+        return m_marks;
+
+    for (const QDate &date : dataSet->DateSet(m_dataField)) {
+        if (date.year() == m_marksYear && date.month() == m_marksMonth)
+            m_marks |= 1u << date.day();
+    }
+    return m_marks;
+}
