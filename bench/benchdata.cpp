@@ -5,7 +5,7 @@
 #include "caleserver.h"
 #include "demodata.h"
 #include "methods.h"
-#include "storage.h"
+#include "storage/storage.h"
 
 #include <boost/json/array.hpp>
 

@@ -2,8 +2,8 @@
 
 #include "caleserver.h"
 #include "methods.h"
-#include "schema.h"
-#include "storage.h"
+#include "storage/schema.h"
+#include "storage/storage.h"
 
 #include <boost/json/value.hpp>
 

@@ -4,8 +4,8 @@
 
 #include "logging.h"
 #include "rpc.h"
-#include "schema.h"
-#include "storage.h"
+#include "storage/schema.h"
+#include "storage/storage.h"
 
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
