@@ -23,7 +23,4 @@ Outcome callMethod(const StorageSource &storage, std::string_view method,
 /// The same on a storage at hand.
 Outcome callMethod(Storage &storage, std::string_view method, const boost::json::array &params);
 
-/// At most a short prefix of text given by a caller, control characters escaped, for a message.
-std::string excerpt(std::string_view text);
-
 } // namespace caleserver
