@@ -1,6 +1,5 @@
 #include "demodata.h"
 
-#include "caleserver.h"
 #include "methods.h"
 #include "storage/schema.h"
 #include "storage/storage.h"

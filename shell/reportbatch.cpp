@@ -2,10 +2,12 @@
 
 #include "shelloptions.h"
 
-#include "caleserver.h"
+#include "demodata.h"
 #include "dtmdbgeral.h"
 #include "exceptions.h"
 #include "reportrenderer.h"
+#include "server.h"
+#include "storage/schema.h"
 #include "tadoibquery.h"
 #include "treportdesignerdialog.h"
 

@@ -1,12 +1,14 @@
 #include "shellsession.h"
 
 #include "application.h"
-#include "caleserver.h"
+#include "demodata.h"
 #include "dialogs.h"
 #include "dtmdbgeral.h"
 #include "helpviewer.h"
 #include "operatorcontext.h"
 #include "packageloader.h"
+#include "server.h"
+#include "storage/schema.h"
 
 #include <QCoreApplication>
 #include <QDir>

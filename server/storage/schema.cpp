@@ -1,6 +1,5 @@
 #include "storage/schema.h"
 
-#include "caleserver.h"
 #include "storage/storage.h"
 
 namespace caleserver {

@@ -20,7 +20,7 @@
 #include "tpanel.h"
 #include "tspeedbutton.h"
 
-#include <caleserver.h>
+#include <server.h>
 
 #include <QGuiApplication>
 #include <QMenu>

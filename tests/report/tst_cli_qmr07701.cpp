@@ -10,6 +10,8 @@
 #include "treportdesignerdialog.h"
 #include "tspeedbutton.h"
 
+#include <demodata.h>
+
 #include <QApplication>
 #include <QProcess>
 #include <QRegularExpression>

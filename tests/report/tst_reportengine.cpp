@@ -1,10 +1,13 @@
-#include "caleserver.h"
 #include "exceptions.h"
 #include "reportdefinition.h"
 #include "reportrenderer.h"
 #include "tadoibquery.h"
 #include "testdatabase.h"
 #include "treportdesignerdialog.h"
+
+#ifndef Q_MOC_RUN
+#include <demodata.h>
+#endif
 
 #include <QDir>
 #include <QFile>

@@ -4,6 +4,7 @@
 // moc cannot read the standard library's C++20 headers that the server's own headers use.
 #ifndef Q_MOC_RUN
 #include <demodata.h>
+#include <storage/schema.h>
 #include <storage/storage.h>
 #endif
 
