@@ -10,7 +10,6 @@
 
 #include "calendar/cli_qmr07700.h"
 
-#include "caleserver.h"
 #include "controls/hostcolors.h"
 #include "controls/tdbcalendar.h"
 #include "controls/tmaskedit.h"
@@ -20,7 +19,10 @@
 #include "data/dtmdbgeral.h"
 #include "data/operatorcontext.h"
 #include "data/tclientdataset.h"
+#include "demodata.h"
 #include "net/tnetconnection.h"
+#include "server.h"
+#include "storage/schema.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

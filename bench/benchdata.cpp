@@ -2,10 +2,10 @@
 // "01" (Monday to Friday, no holidays) has every production day of YEAR. Set-based SQL only, so a
 // thousand branches take seconds.
 
-#include "caleserver.h"
 #include "demodata.h"
 #include "methods.h"
-#include "storage.h"
+#include "storage/schema.h"
+#include "storage/storage.h"
 
 #include <boost/json/array.hpp>
 

@@ -1,9 +1,8 @@
 #include "demodata.h"
 
-#include "caleserver.h"
 #include "methods.h"
-#include "schema.h"
-#include "storage.h"
+#include "storage/schema.h"
+#include "storage/storage.h"
 
 #include <boost/json/value.hpp>
 

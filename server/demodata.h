@@ -17,5 +17,7 @@ struct Holiday
 Date easterSunday(int year);
 /// Brazil's national holidays of a year: the fixed dates and Good Friday.
 std::vector<Holiday> nationalHolidays(int year);
+/// Fills the demo data; rows that exist are kept, so it is safe to run again.
+bool seedDemo(const std::string &url, std::string *error);
 
 } // namespace caleserver

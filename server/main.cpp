@@ -1,6 +1,8 @@
 #include "caleprodu_version.h"
-#include "caleserver.h"
 #include "configfile.h"
+#include "demodata.h"
+#include "server.h"
+#include "storage/schema.h"
 
 #include <charconv>
 #include <csignal>

@@ -1,50 +1,22 @@
 #include "methods.h"
 
+#include "arguments.h"
 #include "date.h"
-#include "jsontext.h"
-#include "logging.h"
-
-#include <boost/json/string.hpp>
-#include <boost/json/value.hpp>
+#include "packets.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <map>
-#include <set>
 #include <tuple>
 
 namespace caleserver {
 
 namespace json = boost::json;
 
-Fields::Fields(std::initializer_list<Field> list)
-    : m_list(list)
-{
-    m_json = "[";
-    for (const Field &field : m_list) {
-        if (m_json.size() > 1)
-            m_json += ',';
-        m_json += std::string("{\"name\":\"") + field.name + '"';
-        if (field.size > 0)
-            m_json += ",\"size\":" + std::to_string(field.size);
-        m_json += std::string(",\"type\":\"") + field.type + "\"}";
-    }
-    m_json += ']';
-}
-
-std::string excerpt(std::string_view text)
-{
-    // Enough to recognise what was sent, never enough to flood a message or a log.
-    return printable(text, 40);
-}
-
 namespace {
 
 const Fields calendarFields{
     {"CDFILIAL", "string", 4}, {"CDPERIPRODU", "string", 2}, {"DTPRODUCAO", "date"}};
 const Fields branchFields{{"CDFILIAL", "string", 4}};
-const Fields noFields{};
 
 // One call: where its storage comes from.
 struct Call
@@ -68,287 +40,19 @@ Outcome inTransaction(const Call &call, Storage::Mode mode,
     return storage->transaction(mode, [&]() { return body(*storage); });
 }
 
-json::value number(std::string_view text)
-{
-    double value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    // Counts are whole numbers, written without a fraction or an exponent.
-    if (std::abs(value) < 9e15 && value == std::floor(value))
-        return json::value(static_cast<int64_t>(value));
-    return json::value(value);
-}
-
-// Runs one read and answers its rows as a packet, each column converted by its field's type.
-// The first leading.size() columns are not read but given: values the WHERE clause fixes, which
-// the database would otherwise convert again on every row.
+// Runs one read in a transaction of its own and answers its rows as a packet.
 Outcome readPacket(const Call &call, const Fields &fields, const std::string &sql,
                    const std::vector<Param> &binds, const std::vector<std::string> &leading = {})
 {
     return inTransaction(call, Storage::Mode::Read, [&](Storage &storage) {
-        Rows *query = storage.exec(sql, Params(binds));
-        if (!query)
-            return storage.storageFailure();
-        // What every row starts with, and how each read column is written, are settled once.
-        std::string rowStart = "[";
-        for (const std::string &value : leading) {
-            if (rowStart.size() > 1)
-                rowStart += ',';
-            appendJsonString(rowStart, value);
-        }
-        enum class Kind { Text, Date, Number };
-        std::vector<Kind> kinds;
-        for (size_t column = leading.size(); column < fields.size(); ++column) {
-            const std::string_view type = fields[column].type;
-            kinds.push_back(type == "date"    ? Kind::Date
-                            : type == "float" ? Kind::Number
-                                              : Kind::Text);
-        }
-        std::string rows = "[";
-        size_t count = 0;
-        while (query->next()) {
-            if (count++)
-                rows += ',';
-            rows += rowStart;
-            for (size_t i = 0; i < kinds.size(); ++i) {
-                if (i || !leading.empty())
-                    rows += ',';
-                const std::string_view value = query->text(int(i));
-                switch (kinds[i]) {
-                case Kind::Date:
-                    appendJsonString(rows, value.substr(0, 10));
-                    break;
-                case Kind::Number:
-                    appendJson(rows, number(value));
-                    break;
-                case Kind::Text:
-                    appendJsonString(rows, value);
-                    break;
-                }
-            }
-            rows += ']';
-        }
-        if (query->failed())
-            return storage.storageFailure();
-        rows += ']';
-        return Outcome::packet(fields, std::move(rows), count);
+        return answerRows(storage, fields, sql, binds, leading);
     });
-}
-
-Outcome empty(const Fields &fields)
-{
-    return Outcome::packet(fields, "[]", 0);
-}
-
-Outcome ignored()
-{
-    return empty(noFields);
 }
 
 Outcome refused(std::string message)
 {
     return Outcome::failure(ErrorCode::Refused, std::move(message));
 }
-
-Outcome invalid(std::string message)
-{
-    return Outcome::failure(ErrorCode::InvalidParams, std::move(message));
-}
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::string_view trimmed(std::string_view text)
-{
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-// A code as typed: completed with leading zeros, "" when empty; false when it cannot be a code.
-bool normaliseCode(std::string_view text, size_t width, std::string *code)
-{
-    if (text.size() > width || !std::all_of(text.begin(), text.end(), isDigit))
-        return false;
-    *code =
-        text.empty() ? std::string() : std::string(width - text.size(), '0') + std::string(text);
-    return true;
-}
-
-// A year text: false when it is no integer; *year is 0 when the integer lies outside 1 ... 9999.
-bool parseYear(std::string_view text, int *year)
-{
-    text = trimmed(text);
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    if (text.empty() || !std::all_of(text.begin(), text.end(), isDigit))
-        return false;
-    // Leading zeros do not make a year larger.
-    while (text.size() > 1 && text.front() == '0')
-        text.remove_prefix(1);
-    int value = 0;
-    if (text.size() <= 6)
-        std::from_chars(text.data(), text.data() + text.size(), value);
-    *year = (negative || text.size() > 6 || value > 9999) ? 0 : value;
-    return true;
-}
-
-const char *codeLabel(size_t width)
-{
-    return width == 4 ? "filial" : "periodicidade";
-}
-
-std::string joined(const std::vector<std::string> &parts, const char *separator)
-{
-    std::string out;
-    for (const std::string &part : parts) {
-        if (!out.empty())
-            out += separator;
-        out += part;
-    }
-    return out;
-}
-
-// Reads positional parameters; the first problem found is the call's answer.
-class Args
-{
-public:
-    Args(const char *method, const json::array &params, std::vector<std::string> names)
-        : m_method(method)
-        , m_params(params)
-        , m_names(std::move(names))
-    {
-        if (params.size() != m_names.size())
-            fail("O método " + m_method + " espera " + std::to_string(m_names.size()) +
-                 " parâmetro(s) (" + joined(m_names, ", ") + ") e recebeu " +
-                 std::to_string(params.size()) + ".");
-    }
-
-    bool failed() const { return !m_error.empty(); }
-    Outcome error() const { return invalid(m_error); }
-    const std::string &message() const { return m_error; }
-
-    std::string_view text(size_t i)
-    {
-        if (failed())
-            return {};
-        const json::string *value = m_params.at(i).if_string();
-        if (!value) {
-            fail("O parâmetro " + std::to_string(i + 1) + " (" + m_names.at(i) + ") de " +
-                 m_method + " deve ser um texto.");
-            return {};
-        }
-        return *value;
-    }
-
-    std::string code(size_t i, size_t width)
-    {
-        const std::string_view raw = text(i);
-        std::string code;
-        if (!failed() && !normaliseCode(raw, width, &code))
-            fail(std::string("Código de ") + codeLabel(width) + " inválido: \"" + excerpt(raw) +
-                 "\". Use até " + std::to_string(width) + " dígitos.");
-        return code;
-    }
-
-    Date date(size_t i)
-    {
-        const std::string_view raw = text(i);
-        if (failed())
-            return {};
-        const Date date = Date::fromIso(raw);
-        if (!date.isValid()) {
-            fail("Data inválida no parâmetro " + std::to_string(i + 1) + " (" + m_names.at(i) +
-                 ") de " + m_method + ": \"" + excerpt(raw) +
-                 "\". Use uma data que exista, no formato AAAA-MM-DD.");
-            return {};
-        }
-        return date;
-    }
-
-    int integer(size_t i)
-    {
-        if (failed())
-            return 0;
-        const json::value &value = m_params.at(i);
-        const double number = value.is_number() ? value.to_number<double>() : 0.5;
-        if (!value.is_number() || number != std::trunc(number) || std::abs(number) > 1e9) {
-            fail("O parâmetro " + std::to_string(i + 1) + " (" + m_names.at(i) + ") de " +
-                 m_method + " deve ser um número inteiro.");
-            return 0;
-        }
-        return static_cast<int>(number);
-    }
-
-    // 0 when the year selects nothing.
-    int year(size_t i)
-    {
-        const std::string_view raw = text(i);
-        int year = 0;
-        if (!failed() && !parseYear(raw, &year))
-            fail("Ano inválido: \"" + excerpt(raw) + "\" não é um número inteiro.");
-        return year;
-    }
-
-    // "T": every branch; " " or "": the one given.
-    bool allSwitch(size_t i)
-    {
-        const std::string_view raw = text(i);
-        const std::string_view value = trimmed(raw);
-        if (!failed() && !value.empty() && value != "T")
-            fail("Indicador de todas as filiais inválido: \"" + excerpt(raw) +
-                 "\". Use \"T\" para todas ou \" \" para a filial informada.");
-        return value == "T";
-    }
-
-    std::vector<std::string> codeList(size_t i, size_t width)
-    {
-        const std::string_view raw = trimmed(text(i));
-        std::set<std::string> codes;
-        if (failed() || raw.empty())
-            return {};
-        size_t from = 0;
-        for (;;) {
-            const size_t comma = raw.find(',', from);
-            const std::string_view element = raw.substr(from, comma - from);
-            std::string code;
-            if (!normaliseCode(element, width, &code) || code.empty()) {
-                fail("Lista de filiais inválida: \"" + excerpt(element) +
-                     "\" não é um código de até " + std::to_string(width) +
-                     " dígitos. Separe os códigos por vírgulas, sem espaços.");
-                return {};
-            }
-            codes.insert(std::move(code));
-            if (comma == std::string_view::npos)
-                break;
-            from = comma + 1;
-        }
-        return {codes.begin(), codes.end()};
-    }
-
-    void fail(const std::string &message)
-    {
-        if (m_error.empty())
-            m_error = message;
-    }
-
-private:
-    std::string m_method;
-    const json::array &m_params;
-    std::vector<std::string> m_names;
-    std::string m_error;
-};
 
 struct Branch
 {
@@ -465,97 +169,15 @@ Outcome getCaleProdu(const Call &call, const json::array &params)
                       {b, p, Date(year, 1, 1).iso(), Date(year, 12, 31).iso()}, {b, p});
 }
 
-struct Change
-{
-    bool insert = false;
-    std::string branch;
-    std::string periodicity;
-    Date date;
-};
-
-bool sameNameNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
-}
-
-std::string_view stringOr(const json::object &object, std::string_view key)
-{
-    const json::value *value = object.if_contains(key);
-    const json::string *text = value ? value->if_string() : nullptr;
-    return text ? std::string_view(*text) : std::string_view();
-}
-
 Outcome setCaleProdu(const Call &call, const json::array &params)
 {
     Args args("SetCaleProdu", params, {"conjunto de alterações"});
     if (args.failed())
         return args.error();
-    const auto bad = [](const std::string &why) {
-        return invalid("Conjunto de alterações inválido: " + why);
-    };
-    const json::object *delta = params.at(0).if_object();
-    const json::value *fieldsValue = delta ? delta->if_contains("fields") : nullptr;
-    const json::value *changesValue = delta ? delta->if_contains("changes") : nullptr;
-    if (!fieldsValue || !fieldsValue->is_array() || !changesValue || !changesValue->is_array())
-        return bad("esperado um pacote com \"fields\" e \"changes\".");
-
-    const json::array &fields = fieldsValue->get_array();
-    const auto column = [&fields](const char *name) {
-        for (size_t i = 0; i < fields.size(); ++i) {
-            const json::object *field = fields[i].if_object();
-            if (field && sameNameNoCase(stringOr(*field, "name"), name))
-                return int(i);
-        }
-        return -1;
-    };
-    const int cBranch = column("CDFILIAL");
-    const int cPeri = column("CDPERIPRODU");
-    const int cDate = column("DTPRODUCAO");
-    if (cBranch < 0 || cPeri < 0 || cDate < 0)
-        return bad("faltam os campos CDFILIAL, CDPERIPRODU e DTPRODUCAO.");
-
     std::vector<Change> changes;
-    std::string problem;
-    const auto readRow = [&](const json::value *value, bool insert, size_t n) {
-        const json::array *row = value ? value->if_array() : nullptr;
-        const size_t needed = size_t(std::max({cBranch, cPeri, cDate})) + 1;
-        if (!row || row->size() < needed) {
-            problem =
-                "a alteração " + std::to_string(n) + " não traz uma linha com os campos do pacote.";
-            return;
-        }
-        const json::array key{row->at(size_t(cBranch)), row->at(size_t(cPeri)),
-                              row->at(size_t(cDate))};
-        Args rowArgs("SetCaleProdu", key, {"CDFILIAL", "CDPERIPRODU", "DTPRODUCAO"});
-        Change change{insert, rowArgs.code(0, 4), rowArgs.code(1, 2), rowArgs.date(2)};
-        if (!rowArgs.failed() && insert && (change.branch.empty() || change.periodicity.empty()))
-            rowArgs.fail("um dia de produção novo exige filial e periodicidade.");
-        if (rowArgs.failed())
-            problem = "alteração " + std::to_string(n) + ": " + rowArgs.message();
-        else
-            changes.push_back(std::move(change));
-    };
-    const json::array &list = changesValue->get_array();
-    for (size_t i = 0; i < list.size() && problem.empty(); ++i) {
-        static const json::object none;
-        const json::object &change = list[i].is_object() ? list[i].get_object() : none;
-        const std::string_view op = stringOr(change, "op");
-        if (op == "insert" || op == "delete") {
-            readRow(change.if_contains("row"), op == "insert", i + 1);
-        } else if (op == "update") {
-            readRow(change.if_contains("old"), false, i + 1);
-            if (problem.empty())
-                readRow(change.if_contains("new"), true, i + 1);
-        } else {
-            problem = "a alteração " + std::to_string(i + 1) + " tem a operação \"" + excerpt(op) +
-                      "\"; use insert, delete ou update.";
-        }
-    }
-    if (!problem.empty())
-        return bad(problem);
+    const Outcome read = readChangeSet("SetCaleProdu", params.at(0), &changes);
+    if (!read.ok())
+        return read;
     if (changes.empty())
         return ignored();
     // One key order for every writer, so that two change sets never wait on each other's rows
@@ -619,19 +241,6 @@ Outcome getDelCaleProdu(const Call &call, const json::array &params)
     if (args.failed())
         return args.error();
     return deleteRange(call, b, p, day, day);
-}
-
-// "MM/AAAA": the month, or 0 when the text has no such shape.
-int monthOf(std::string_view text, std::string_view *yearText)
-{
-    const size_t slash = text.find('/');
-    if (slash == std::string_view::npos || slash == 0 || slash > 2 ||
-        !std::all_of(text.begin(), text.begin() + long(slash), isDigit))
-        return 0;
-    *yearText = text.substr(slash + 1);
-    int month = 0;
-    std::from_chars(text.data(), text.data() + slash, month);
-    return month;
 }
 
 Outcome getDelCaleProduMes(const Call &call, const json::array &params)

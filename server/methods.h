@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storage.h"
+#include "storage/storage.h"
 
 #include <boost/json/array.hpp>
 
@@ -22,8 +22,5 @@ Outcome callMethod(const StorageSource &storage, std::string_view method,
                    const boost::json::array &params);
 /// The same on a storage at hand.
 Outcome callMethod(Storage &storage, std::string_view method, const boost::json::array &params);
-
-/// At most a short prefix of text given by a caller, control characters escaped, for a message.
-std::string excerpt(std::string_view text);
 
 } // namespace caleserver

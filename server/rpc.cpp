@@ -1,5 +1,6 @@
 #include "rpc.h"
 
+#include "arguments.h"
 #include "jsontext.h"
 #include "logging.h"
 #include "methods.h"

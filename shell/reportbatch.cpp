@@ -2,12 +2,14 @@
 
 #include "shelloptions.h"
 
-#include "caleserver.h"
 #include "core/exceptions.h"
 #include "data/dtmdbgeral.h"
 #include "data/tadoibquery.h"
+#include "demodata.h"
 #include "reporting/reportrenderer.h"
 #include "reporting/treportdesignerdialog.h"
+#include "server.h"
+#include "storage/schema.h"
 
 #include <cstdio>
 

@@ -1,12 +1,14 @@
 #include "shellsession.h"
 
-#include "caleserver.h"
 #include "core/application.h"
 #include "core/dialogs.h"
 #include "data/dtmdbgeral.h"
 #include "data/operatorcontext.h"
+#include "demodata.h"
 #include "helpviewer.h"
 #include "package/packageloader.h"
+#include "server.h"
+#include "storage/schema.h"
 
 #include <QCoreApplication>
 #include <QDir>

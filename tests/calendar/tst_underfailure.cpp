@@ -20,7 +20,7 @@
 #include "data/tclientdataset.h"
 #include "screens/tfrmdadosgerrel.h"
 
-#include <caleserver.h>
+#include <server.h>
 
 #include <QGuiApplication>
 #include <QMenu>

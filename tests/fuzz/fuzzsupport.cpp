@@ -1,7 +1,7 @@
 #include "fuzzsupport.h"
 
-#include "schema.h"
-#include "storage.h"
+#include "storage/schema.h"
+#include "storage/storage.h"
 
 #include <boost/json/parse.hpp>
 #include <boost/json/serialize.hpp>

@@ -10,6 +10,8 @@
 #include "reporting/reportdefinition.h"
 #include "reporting/treportdesignerdialog.h"
 
+#include <demodata.h>
+
 #include <QApplication>
 #include <QProcess>
 #include <QRegularExpression>

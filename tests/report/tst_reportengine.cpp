@@ -1,10 +1,13 @@
-#include "caleserver.h"
 #include "core/exceptions.h"
 #include "data/tadoibquery.h"
 #include "reporting/reportdefinition.h"
 #include "reporting/reportrenderer.h"
 #include "reporting/treportdesignerdialog.h"
 #include "testdatabase.h"
+
+#ifndef Q_MOC_RUN
+#include <demodata.h>
+#endif
 
 #include <QDir>
 #include <QFile>

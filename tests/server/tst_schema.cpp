@@ -4,7 +4,8 @@
 // moc cannot read the standard library's C++20 headers that the server's own headers use.
 #ifndef Q_MOC_RUN
 #include <demodata.h>
-#include <storage.h>
+#include <storage/schema.h>
+#include <storage/storage.h>
 #endif
 
 #include <QSqlQuery>

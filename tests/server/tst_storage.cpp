@@ -7,8 +7,8 @@
 #ifndef Q_MOC_RUN
 #include <date.h>
 #include <logging.h>
-#include <postgresstorage.h>
 #include <rpc.h>
+#include <storage/postgresstorage.h>
 #endif
 
 #include <QJsonDocument>

@@ -1,5 +1,7 @@
 #include "serverfixture.h"
 
+#include <demodata.h>
+
 namespace testsupport {
 
 ServerFixture::ServerFixture()

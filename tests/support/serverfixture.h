@@ -3,7 +3,7 @@
 #include "rpcclient.h"
 #include "testdatabase.h"
 
-#include <caleserver.h>
+#include <server.h>
 
 #include <QTest>
 

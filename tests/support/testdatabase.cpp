@@ -1,6 +1,6 @@
 #include "testdatabase.h"
 
-#include <caleserver.h>
+#include <storage/schema.h>
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storage.h"
+#include "storage/storage.h"
 
 typedef struct pg_conn PGconn;
 typedef struct pg_result PGresult;

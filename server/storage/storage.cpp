@@ -1,8 +1,8 @@
-#include "storage.h"
+#include "storage/storage.h"
 
 #include "logging.h"
-#include "postgresstorage.h"
-#include "sqlitestorage.h"
+#include "storage/postgresstorage.h"
+#include "storage/sqlitestorage.h"
 
 #include <random>
 #include <thread>

@@ -8,8 +8,8 @@ namespace caleserver {
 /// How a server instance listens and which database it serves.
 struct ServerOptions
 {
-    std::string databaseUrl; // "sqlite:/path/file.db" or "postgresql://user@host:port/db"; empty
-                             // = defaultDatabaseUrl()
+    /// "sqlite:/path/file.db" or "postgresql://user@host:port/db"; empty = defaultDatabaseUrl().
+    std::string databaseUrl;
     std::string listenHost = "127.0.0.1";
     int port = 8211;   // 0 = pick a free port
     std::string token; // empty = no auth (refused on a non-loopback host)
@@ -42,9 +42,5 @@ private:
 
 /// sqlite:$XDG_DATA_HOME/caleprodu/caleprodu.db (else ~/.local/share/...), creating the folder.
 std::string defaultDatabaseUrl();
-/// Creates the schema if absent; safe to run again and from several processes at once.
-bool initDatabase(const std::string &url, std::string *error);
-/// Fills the demo data; rows that exist are kept, so it is safe to run again.
-bool seedDemo(const std::string &url, std::string *error);
 
 } // namespace caleserver

@@ -1,4 +1,4 @@
-#include "postgresstorage.h"
+#include "storage/postgresstorage.h"
 
 #include <libpq-fe.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storage.h"
+#include "storage/storage.h"
 
 struct sqlite3;
 

@@ -1,7 +1,6 @@
-#include "schema.h"
+#include "storage/schema.h"
 
-#include "caleserver.h"
-#include "storage.h"
+#include "storage/storage.h"
 
 namespace caleserver {
 

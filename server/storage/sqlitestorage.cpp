@@ -1,4 +1,4 @@
-#include "sqlitestorage.h"
+#include "storage/sqlitestorage.h"
 
 #include <sqlite3.h>
 

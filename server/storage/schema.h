@@ -10,5 +10,7 @@ class Storage;
 bool createSchema(Storage &storage, std::string *error);
 /// Whether the calendar tables exist (a server refuses to start on an empty database).
 bool schemaPresent(Storage &storage, std::string *error);
+/// Creates the schema if absent; safe to run again and from several processes at once.
+bool initDatabase(const std::string &url, std::string *error);
 
 } // namespace caleserver

@@ -1,0 +1,419 @@
+#include "httpsession.h"
+
+#include "caleprodu_version.h"
+
+#include "logging.h"
+#include "rpc.h"
+#include "workerpool.h"
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+namespace caleserver {
+
+namespace {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint64_t maxBody = 4 * 1024 * 1024;
+constexpr std::uint32_t maxHeader = 16 * 1024;
+// A request's header must arrive whole within headerTimeout (also the keep-alive idle time) and
+// its body within bodyTimeout: a slow or silent client holds a socket, never a worker.
+constexpr auto headerTimeout = std::chrono::seconds(10);
+constexpr auto bodyTimeout = std::chrono::seconds(30);
+constexpr auto writeTimeout = std::chrono::seconds(30);
+// What is read and thrown away after refusing a body, so that the client sees the refusal
+// instead of a reset connection.
+constexpr std::size_t maxDrain = 8 * 1024 * 1024;
+constexpr auto drainTimeout = std::chrono::seconds(2);
+constexpr std::string_view rpcPath = "/QMR07700.rdmCaleProd";
+
+// What one call produced, in the HTTP side's own types.
+struct CallAnswer
+{
+    std::string body;
+    std::string method;
+    int code = 0;
+};
+
+// Runs one JSON-RPC body on the calling thread's storage, opening it on first use and again after
+// a failure. Given `deferred`, the call may only read: one that would write or that met a storage
+// failure (a busy file) is not answered but flagged, to be run again by a worker.
+CallAnswer answerCall(std::string_view body, std::unique_ptr<Storage> &storage,
+                      const std::string &databaseUrl, const StorageLimits &limits,
+                      bool *deferred = nullptr)
+{
+    const auto provide = [&](Storage::Mode mode, std::string *error) -> Storage * {
+        if (deferred && mode == Storage::Mode::Write) {
+            *error = "gravação feita por um worker";
+            return nullptr;
+        }
+        if (!storage) {
+            storage = Storage::create(databaseUrl, error, limits);
+            if (!storage)
+                return nullptr;
+        }
+        if (!storage->open(error)) {
+            storage.reset();
+            return nullptr;
+        }
+        return storage.get();
+    };
+    RpcAnswer answer = answerRpc(body, provide);
+    if (deferred)
+        *deferred = answer.code == ErrorCode::StorageFailure;
+    return {std::move(answer.body), std::move(answer.method), answer.code};
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// Constant time over the expected token, so the answer's timing does not reveal how much of a
+// guess was right.
+bool sameToken(std::string_view given, std::string_view expected)
+{
+    unsigned char difference = given.size() == expected.size() ? 0 : 1;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const char g = given.empty() ? '\0' : given[i % given.size()];
+        difference |= static_cast<unsigned char>(g ^ expected[i]);
+    }
+    return difference == 0;
+}
+
+// "Bearer <token>", the scheme in any letter case.
+bool authorized(std::string_view header, std::string_view token)
+{
+    header = trimmed(header);
+    const std::size_t space = header.find(' ');
+    if (space == std::string_view::npos || !equalsIgnoringCase(header.substr(0, space), "bearer"))
+        return false;
+    return sameToken(trimmed(header.substr(space + 1)), token);
+}
+
+// A page of another site may make a browser post here; only the server's own origin may.
+bool sameOrigin(std::string_view origin, std::string_view host)
+{
+    for (std::string_view scheme : {"http://", "https://"}) {
+        if (origin.size() > scheme.size() &&
+            equalsIgnoringCase(origin.substr(0, scheme.size()), scheme))
+            return equalsIgnoringCase(origin.substr(scheme.size()), trimmed(host));
+    }
+    return false;
+}
+
+bool isJson(std::string_view contentType)
+{
+    return equalsIgnoringCase(trimmed(contentType.substr(0, contentType.find(';'))),
+                              "application/json");
+}
+
+// A Host that only this machine answers to. A page of another site can point its own name at
+// 127.0.0.1 and then post here as its "own" origin; without a token, only local names may.
+bool isLocalHost(std::string_view host)
+{
+    host = trimmed(host);
+    std::string_view name = host.substr(0, host.rfind(':'));
+    if (host.starts_with('['))
+        name = host.substr(1, host.find(']') - 1);
+    if (equalsIgnoringCase(name, "localhost"))
+        return true;
+    beast::error_code ec;
+    const asio::ip::address address = asio::ip::make_address(name, ec);
+    return !ec && isLoopback(address);
+}
+
+// At most 80 bytes of request text for a log line, never cut inside a character.
+std::string_view logExcerpt(std::string_view text)
+{
+    std::size_t size = std::min<std::size_t>(text.size(), 80);
+    while (size > 0 && size < text.size() &&
+           (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80)
+        --size;
+    return text.substr(0, size);
+}
+
+// One client connection: reads requests one after the other on its event loop, answers SQLite
+// reads there and hands every other call to the workers, writes the answers in the order the
+// requests came, then reads the next.
+class Session : public std::enable_shared_from_this<Session>
+{
+public:
+    Session(tcp::socket socket, const SessionContext &context)
+        : m_stream(std::move(socket))
+        , m_context(context)
+    {}
+
+    void start() { readHeader(); }
+
+private:
+    void readHeader()
+    {
+        m_path.clear();
+        m_head = false;
+        m_parser.emplace();
+        m_parser->header_limit(maxHeader);
+        m_parser->body_limit(maxBody);
+        m_stream.expires_after(headerTimeout);
+        http::async_read_header(
+            m_stream, m_buffer, *m_parser,
+            [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onHeader(ec); });
+    }
+
+    void onHeader(beast::error_code ec)
+    {
+        if (ec == http::error::header_limit)
+            return refuse(http::status::request_header_fields_too_large,
+                          "Cabeçalhos grandes demais.\n");
+        if (ec == http::error::body_limit)
+            return refuse(http::status::payload_too_large, "Corpo maior que 4 MiB.\n");
+        if (ec == http::error::end_of_stream || ec == beast::error::timeout ||
+            ec == asio::error::operation_aborted || ec == asio::error::connection_reset ||
+            ec == asio::error::eof)
+            return close();
+        if (ec)
+            return refuse(http::status::bad_request, "Requisição HTTP malformada.\n");
+
+        const auto &request = m_parser->get();
+        const std::string_view target = request.target();
+        m_path = std::string(target.substr(0, target.find('?')));
+        m_keepAlive = request.keep_alive();
+        m_version = request.version();
+
+        m_head = request.method() == http::verb::head;
+        if (m_path == "/health" && (request.method() == http::verb::get || m_head)) {
+            // Answered here, never queued behind the workers: load balancers judge the process
+            // by it, whatever the database is doing.
+            if (!m_parser->is_done())
+                m_keepAlive = false;
+            return respond(http::status::ok, "ok caleprodu-server " CALEPRODU_VERSION "\n",
+                           "text/plain", !m_parser->is_done());
+        }
+        if (!m_context.token.empty() &&
+            !authorized(request[http::field::authorization], m_context.token))
+            return refuse(http::status::unauthorized,
+                          "Autenticação exigida: envie Authorization: Bearer <token>.\n");
+        const auto origin = request.find(http::field::origin);
+        if (origin != request.end() &&
+            (!sameOrigin(origin->value(), request[http::field::host]) ||
+             (m_context.token.empty() && !isLocalHost(request[http::field::host]))))
+            return refuse(http::status::forbidden, "Origem não permitida.\n");
+        if (request.method() != http::verb::post || m_path != rpcPath)
+            return refuse(http::status::not_found, "Não encontrado.\n");
+        const auto encoding = request.find(http::field::content_encoding);
+        if (encoding != request.end() &&
+            !equalsIgnoringCase(trimmed(encoding->value()), "identity"))
+            return refuse(http::status::unsupported_media_type,
+                          "Corpo codificado não é aceito: envie JSON sem compressão.\n");
+        // Only chunked transfer is understood: any other coding (gzip, say) would leave the body's
+        // end to guesswork, and what follows it could be read as another request.
+        const auto transfer = request.find(http::field::transfer_encoding);
+        if (transfer != request.end() && !equalsIgnoringCase(trimmed(transfer->value()), "chunked"))
+            return refuse(http::status::not_implemented,
+                          "Codificação de transferência não aceita: use chunked ou "
+                          "Content-Length.\n",
+                          true);
+        if (!isJson(request[http::field::content_type]))
+            return refuse(http::status::unsupported_media_type,
+                          "Tipo de conteúdo não aceito: envie application/json.\n");
+
+        if (equalsIgnoringCase(trimmed(request[http::field::expect]), "100-continue"))
+            return sendContinue();
+        readBody();
+    }
+
+    void sendContinue()
+    {
+        static constexpr std::string_view text = "HTTP/1.1 100 Continue\r\n\r\n";
+        m_stream.expires_after(writeTimeout);
+        asio::async_write(m_stream, asio::buffer(text.data(), text.size()),
+                          [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                              if (ec)
+                                  return self->close();
+                              self->readBody();
+                          });
+    }
+
+    void readBody()
+    {
+        m_stream.expires_after(bodyTimeout);
+        http::async_read(
+            m_stream, m_buffer, *m_parser,
+            [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onBody(ec); });
+    }
+
+    void onBody(beast::error_code ec)
+    {
+        if (ec == http::error::body_limit)
+            return refuse(http::status::payload_too_large, "Corpo maior que 4 MiB.\n");
+        if (ec == beast::error::timeout || ec == asio::error::operation_aborted ||
+            ec == asio::error::connection_reset)
+            return close();
+        if (ec)
+            return refuse(http::status::bad_request, "Corpo HTTP malformado ou incompleto.\n");
+        m_stream.expires_never();
+        m_started = Clock::now();
+        std::string body = std::move(m_parser->get().body());
+        if (m_context.readsInline && answeredInline(body))
+            return;
+        const SessionContext &context = m_context;
+        context.workers->submit([self = shared_from_this(), body = std::move(body),
+                                 &context](std::unique_ptr<Storage> &storage) mutable {
+            CallAnswer answer = answerCall(body, storage, context.databaseUrl, context.limits);
+            auto executor = self->m_stream.get_executor();
+            asio::post(executor, [self = std::move(self), answer = std::move(answer)]() mutable {
+                self->answered(std::move(answer));
+            });
+        });
+    }
+
+    // In WAL mode a SQLite read never waits for a writer, and the trip to a worker and back cost
+    // a third of a lookup, so reads are answered here, on the loop's own connection. Writes, and
+    // a read that found the file busy, go to the workers, where waiting holds no loop.
+    bool answeredInline(const std::string &body)
+    {
+        thread_local std::unique_ptr<Storage> loopStorage;
+        StorageLimits neverWait = m_context.limits;
+        neverWait.sqliteBusyMs = 0;
+        bool deferred = false;
+        CallAnswer answer =
+            answerCall(body, loopStorage, m_context.databaseUrl, neverWait, &deferred);
+        if (deferred)
+            return false;
+        answered(std::move(answer));
+        return true;
+    }
+
+    void answered(CallAnswer answer)
+    {
+        const double ms =
+            std::chrono::duration<double, std::milli>(Clock::now() - m_started).count();
+        char duration[32];
+        std::snprintf(duration, sizeof duration, " %.1f ms ", ms);
+        logLine(answer.method + duration +
+                (answer.code == 0 ? std::string("ok") : "erro " + std::to_string(answer.code)));
+        respond(http::status::ok, std::move(answer.body), "application/json", false);
+    }
+
+    // Answers without reading the body (when there is one, or may be: `bodyUnknown`) and ends
+    // the connection.
+    void refuse(http::status status, std::string text, bool bodyUnknown = false)
+    {
+        if (status != http::status::not_found)
+            logLine(std::string(logExcerpt(m_path.empty() ? "-" : m_path)) + " recusada: HTTP " +
+                    std::to_string(static_cast<int>(status)));
+        m_keepAlive = false;
+        const bool unread = bodyUnknown || !m_parser || !m_parser->is_done();
+        respond(status, std::move(text), "text/plain; charset=utf-8", unread);
+    }
+
+    void respond(http::status status, std::string body, std::string_view type, bool unreadBody)
+    {
+        m_response = {};
+        m_response.version(m_version);
+        m_response.result(status);
+        m_response.set(http::field::content_type, type);
+        if (status == http::status::unauthorized)
+            m_response.set(http::field::www_authenticate, "Bearer");
+        m_response.body() = std::move(body);
+        m_response.keep_alive(m_keepAlive && !unreadBody);
+        m_response.prepare_payload();
+        if (m_head)
+            m_response.body().clear(); // the length stays announced, the body is not sent
+        m_stream.expires_after(writeTimeout);
+        http::async_write(
+            m_stream, m_response,
+            [self = shared_from_this(), unreadBody](beast::error_code ec, std::size_t) {
+                if (ec)
+                    return self->close();
+                if (unreadBody)
+                    return self->drain();
+                if (!self->m_response.keep_alive())
+                    return self->close();
+                self->readHeader();
+            });
+    }
+
+    // Stops sending and reads (then drops) what the client still sends for a moment, so that
+    // closing with unread data does not reset the connection before the answer is read.
+    void drain()
+    {
+        beast::error_code ignored;
+        m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
+        m_stream.expires_after(drainTimeout);
+        m_drained = 0;
+        drainSome();
+    }
+
+    void drainSome()
+    {
+        m_buffer.clear();
+        m_stream.async_read_some(m_buffer.prepare(64 * 1024),
+                                 [self = shared_from_this()](beast::error_code ec, std::size_t n) {
+                                     self->m_drained += n;
+                                     if (ec || self->m_drained > maxDrain)
+                                         return self->close();
+                                     self->drainSome();
+                                 });
+    }
+
+    void close()
+    {
+        beast::error_code ignored;
+        m_stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
+        m_stream.close();
+    }
+
+    beast::tcp_stream m_stream;
+    const SessionContext &m_context;
+    beast::flat_buffer m_buffer;
+    std::optional<http::request_parser<http::string_body>> m_parser;
+    http::response<http::string_body> m_response;
+    std::string m_path;
+    unsigned m_version = 11;
+    bool m_keepAlive = true;
+    bool m_head = false;
+    Clock::time_point m_started;
+    std::size_t m_drained = 0;
+};
+
+} // namespace
+
+void startSession(tcp::socket socket, const SessionContext &context)
+{
+    std::make_shared<Session>(std::move(socket), context)->start();
+}
+
+bool isLoopback(const asio::ip::address &address)
+{
+    if (address.is_v6() && address.to_v6().is_v4_mapped())
+        return asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6()).is_loopback();
+    return address.is_loopback();
+}
+
+} // namespace caleserver
