@@ -11,24 +11,24 @@ namespace caleserver {
 
 class WorkerPool;
 
-/// What every connection of one running server shares.
+// What every connection of one running server shares.
 struct SessionContext
 {
     std::string token;
     WorkerPool *workers = nullptr;
     std::string databaseUrl;
     StorageLimits limits;
-    /// SQLite reads are answered on the event loops.
+    // SQLite reads are answered on the event loops.
     bool readsInline = false;
 };
 
-/// Serves one client connection on the event loop of its socket until the client or a limit ends
-/// it: reads requests one after the other, refuses those that fail the checks of token, origin,
-/// path, content and size, answers SQLite reads on the loop and hands every other call to the
-/// workers, and writes the answers in the order the requests came.
+// Serves one client connection on the event loop of its socket until the client or a limit ends
+// it: reads requests one after the other, refuses those that fail the checks of token, origin,
+// path, content and size, answers SQLite reads on the loop and hands every other call to the
+// workers, and writes the answers in the order the requests came.
 void startSession(boost::asio::ip::tcp::socket socket, const SessionContext &context);
 
-/// Whether an address is this machine's own, an IPv4 one written as IPv6 included.
+// Whether an address is this machine's own, an IPv4 one written as IPv6 included.
 bool isLoopback(const boost::asio::ip::address &address);
 
 } // namespace caleserver

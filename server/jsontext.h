@@ -9,7 +9,7 @@
 
 namespace caleserver {
 
-/// Serialises onto the end of `out`, a chunk at a time.
+// Serialises onto the end of `out`, a chunk at a time.
 template <typename Json> void appendJson(std::string &out, const Json &value)
 {
     boost::json::serializer serializer;
@@ -19,8 +19,8 @@ template <typename Json> void appendJson(std::string &out, const Json &value)
         out.append(serializer.read(chunk, sizeof chunk));
 }
 
-/// Appends `text` as a JSON string. Codes and dates, nearly every value an answer carries, need no
-/// escape and are copied as they stand; anything else goes through the serializer.
+// Appends `text` as a JSON string. Codes and dates, nearly every value an answer carries, need no
+// escape and are copied as they stand; anything else goes through the serializer.
 inline void appendJsonString(std::string &out, std::string_view text)
 {
     const bool plain = std::all_of(text.begin(), text.end(), [](char c) {

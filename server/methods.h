@@ -10,17 +10,17 @@
 
 namespace caleserver {
 
-/// Gives the calling thread's open storage for a transaction of the given mode, or nullptr with a
-/// reason.
+// Gives the calling thread's open storage for a transaction of the given mode, or nullptr with a
+// reason.
 using StorageSource = std::function<Storage *(Storage::Mode, std::string *)>;
 
-/// Runs one method of the calendar's remote data module with its positional parameters. The
-/// parameters are checked before the storage is asked for, so a malformed call never waits on the
-/// database. Unknown names give -32601; every other failure is an Outcome too, never an
-/// exception.
+// Runs one method of the calendar's remote data module with its positional parameters. The
+// parameters are checked before the storage is asked for, so a malformed call never waits on the
+// database. Unknown names give -32601; every other failure is an Outcome too, never an
+// exception.
 Outcome callMethod(const StorageSource &storage, std::string_view method,
                    const boost::json::array &params);
-/// The same on a storage at hand.
+// The same on a storage at hand.
 Outcome callMethod(Storage &storage, std::string_view method, const boost::json::array &params);
 
 } // namespace caleserver

@@ -23,8 +23,8 @@ struct Field
     int size = 0;
 };
 
-/// A packet's columns, with their JSON description written once: most calls answer a handful of
-/// rows, and describing the columns again would cost more than reading them.
+// A packet's columns, with their JSON description written once: most calls answer a handful of
+// rows, and describing the columns again would cost more than reading them.
 class Fields
 {
 public:
@@ -32,7 +32,7 @@ public:
 
     size_t size() const { return m_list.size(); }
     const Field &operator[](size_t i) const { return m_list[i]; }
-    /// [{"name":..,"size":..,"type":..},...]
+    // [{"name":..,"size":..,"type":..},...]
     const std::string &json() const { return m_json; }
 
 private:
@@ -40,9 +40,9 @@ private:
     std::string m_json;
 };
 
-/// The answer of one call: a packet (its columns and rows), or an error code with an operator's
-/// message. Rows arrive written as JSON, the way the answer carries them: building them as values
-/// first cost more than reading them.
+// The answer of one call: a packet (its columns and rows), or an error code with an operator's
+// message. Rows arrive written as JSON, the way the answer carries them: building them as values
+// first cost more than reading them.
 struct Outcome
 {
     int code = 0;

@@ -7,7 +7,7 @@
 
 namespace caleserver {
 
-/// What one JSON-RPC call produced: the answer body and what the log line needs.
+// What one JSON-RPC call produced: the answer body and what the log line needs.
 struct RpcAnswer
 {
     std::string body;
@@ -15,9 +15,9 @@ struct RpcAnswer
     int code = 0;
 };
 
-/// Answers one JSON-RPC 2.0 request body. The storage is asked for only when a well-formed call
-/// of a known method needs the database; nullptr (with a reason) makes the call a storage
-/// failure.
+// Answers one JSON-RPC 2.0 request body. The storage is asked for only when a well-formed call
+// of a known method needs the database; nullptr (with a reason) makes the call a storage
+// failure.
 RpcAnswer answerRpc(std::string_view body, const StorageSource &storage);
 
 } // namespace caleserver

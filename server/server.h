@@ -5,10 +5,10 @@
 
 namespace caleserver {
 
-/// How a server instance listens and which database it serves.
+// How a server instance listens and which database it serves.
 struct ServerOptions
 {
-    /// "sqlite:/path/file.db" or "postgresql://user@host:port/db"; empty = defaultDatabaseUrl().
+    // "sqlite:/path/file.db" or "postgresql://user@host:port/db"; empty = defaultDatabaseUrl().
     std::string databaseUrl;
     std::string listenHost = "127.0.0.1";
     int port = 8211;   // 0 = pick a free port
@@ -17,8 +17,8 @@ struct ServerOptions
     int statementTimeoutMs = 30000; // longest wait of one PostgreSQL statement
 };
 
-/// The calendar application server: JSON-RPC over HTTP on its own thread; stop() and the destructor
-/// join it.
+// The calendar application server: JSON-RPC over HTTP on its own thread; stop() and the destructor
+// join it.
 class Server
 {
 public:
@@ -27,12 +27,12 @@ public:
     Server(const Server &) = delete;
     Server &operator=(const Server &) = delete;
 
-    /// Binds and returns once the server accepts connections; false with a Portuguese reason
-    /// otherwise.
+    // Binds and returns once the server accepts connections; false with a Portuguese reason
+    // otherwise.
     bool start(std::string *error);
-    /// The bound port (valid after a successful start()).
+    // The bound port (valid after a successful start()).
     int port() const;
-    /// Stops accepting, finishes the calls in progress and joins every thread.
+    // Stops accepting, finishes the calls in progress and joins every thread.
     void stop();
 
 private:
@@ -40,7 +40,7 @@ private:
     std::unique_ptr<Private> d;
 };
 
-/// sqlite:$XDG_DATA_HOME/caleprodu/caleprodu.db (else ~/.local/share/...), creating the folder.
+// sqlite:$XDG_DATA_HOME/caleprodu/caleprodu.db (else ~/.local/share/...), creating the folder.
 std::string defaultDatabaseUrl();
 
 } // namespace caleserver

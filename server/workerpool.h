@@ -12,13 +12,13 @@ namespace caleserver {
 
 class Storage;
 
-/// A fixed set of threads that run the calls' storage work. Each keeps its own database
-/// connection (and its prepared statements) for its whole life and closes it on the thread that
-/// opened it.
+// A fixed set of threads that run the calls' storage work. Each keeps its own database
+// connection (and its prepared statements) for its whole life and closes it on the thread that
+// opened it.
 class WorkerPool
 {
 public:
-    /// A piece of work, given the worker's storage: empty until the job opens it.
+    // A piece of work, given the worker's storage: empty until the job opens it.
     using Job = std::function<void(std::unique_ptr<Storage> &storage)>;
 
     explicit WorkerPool(int threads);
@@ -26,7 +26,7 @@ public:
     WorkerPool(const WorkerPool &) = delete;
     WorkerPool &operator=(const WorkerPool &) = delete;
 
-    /// Runs the jobs already queued, then joins every worker; later jobs are dropped.
+    // Runs the jobs already queued, then joins every worker; later jobs are dropped.
     void shutdown();
     void submit(Job job);
 

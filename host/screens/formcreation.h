@@ -4,8 +4,8 @@
 
 namespace host {
 
-/// Constructs a screen or dialog and runs its FormCreate; a failing FormCreate deletes it and lets
-/// the failure go on, so no half-made window is left behind.
+// Constructs a screen or dialog and runs its FormCreate; a failing FormCreate deletes it and lets
+// the failure go on, so no half-made window is left behind.
 template <class Form, class... Args> Form *CreateForm(Args &&...args)
 {
     auto *form = new Form(std::forward<Args>(args)...);

@@ -6,7 +6,7 @@ struct sqlite3;
 
 namespace caleserver {
 
-/// A SQLite file in WAL mode: readers never wait for the writer, writers take the lock up front.
+// A SQLite file in WAL mode: readers never wait for the writer, writers take the lock up front.
 class SqliteStorage : public Storage
 {
 public:

@@ -9,7 +9,7 @@
 
 namespace testsupport {
 
-/// A small blocking JSON-RPC client of the application server, for tests. One per thread.
+// A small blocking JSON-RPC client of the application server, for tests. One per thread.
 class RpcClient
 {
 public:
@@ -23,26 +23,26 @@ public:
         int errorCode() const;
         QString errorMessage() const;
         QJsonObject result() const { return json.value(QStringLiteral("result")).toObject(); }
-        /// The result packet's rows, each value as text (numbers in their shortest form).
+        // The result packet's rows, each value as text (numbers in their shortest form).
         QList<QStringList> rows() const;
-        /// The first column of every row.
+        // The first column of every row.
         QStringList column() const;
-        /// What to print when a check fails: status and body.
+        // What to print when a check fails: status and body.
         QString describe() const;
     };
 
     explicit RpcClient(int port, QString token = {}, QString host = QStringLiteral("127.0.0.1"));
 
-    /// Calls a method with positional params.
+    // Calls a method with positional params.
     Reply call(const QString &method, const QJsonArray &params) const;
-    /// Posts a raw body to the RPC path (for malformed requests); token as given to the
-    /// constructor.
+    // Posts a raw body to the RPC path (for malformed requests); token as given to the
+    // constructor.
     Reply post(const QByteArray &body) const;
-    /// GET of any path (e.g. "/health").
+    // GET of any path (e.g. "/health").
     Reply get(const QString &path) const;
 
-    /// A change set for SetCaleProdu: fields CDFILIAL, CDPERIPRODU, DTPRODUCAO and the given
-    /// changes, each {"insert"|"delete", branch, periodicity, date}.
+    // A change set for SetCaleProdu: fields CDFILIAL, CDPERIPRODU, DTPRODUCAO and the given
+    // changes, each {"insert"|"delete", branch, periodicity, date}.
     static QJsonObject changeSet(const QList<QStringList> &changes);
 
 private:

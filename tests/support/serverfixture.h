@@ -12,22 +12,22 @@
 
 namespace testsupport {
 
-/// One test database and one running server (127.0.0.1, a free port) per engine, created on the
-/// first use of that engine and kept until cleanup() or destruction, which stop and join the
-/// servers before dropping the databases.
-///
-///     class tst_x : public QObject {
-///         Q_OBJECT
-///         testsupport::ServerFixture m_fixture{{.seedDemo = true}};
-///     private slots:
-///         void initTestCase_data() { testsupport::addEngineRows(); }
-///         void init() { CALEPRODU_USE_ENGINE(m_fixture); }
-///         void cleanupTestCase() { m_fixture.cleanup(); }
-///         void loads() {
-///             auto reply = m_fixture.client().call("GetCaleProdu", {"0001", "01", "2026"});
-///             QVERIFY2(!reply.isError(), qPrintable(reply.describe()));
-///         }
-///     };
+// One test database and one running server (127.0.0.1, a free port) per engine, created on the
+// first use of that engine and kept until cleanup() or destruction, which stop and join the
+// servers before dropping the databases.
+//
+//     class tst_x : public QObject {
+//         Q_OBJECT
+//         testsupport::ServerFixture m_fixture{{.seedDemo = true}};
+//     private slots:
+//         void initTestCase_data() { testsupport::addEngineRows(); }
+//         void init() { CALEPRODU_USE_ENGINE(m_fixture); }
+//         void cleanupTestCase() { m_fixture.cleanup(); }
+//         void loads() {
+//             auto reply = m_fixture.client().call("GetCaleProdu", {"0001", "01", "2026"});
+//             QVERIFY2(!reply.isError(), qPrintable(reply.describe()));
+//         }
+//     };
 class ServerFixture
 {
 public:
@@ -44,19 +44,19 @@ public:
     explicit ServerFixture(Options options);
     ~ServerFixture();
 
-    /// Makes `engine` the current one, creating its database and server on first use.
+    // Makes `engine` the current one, creating its database and server on first use.
     Status use(Engine engine, QString *message);
 
     TestDatabase &database();
     caleserver::Server &server();
     int port();
     QString url() { return database().url(); }
-    /// A client of the current server, carrying the fixture's token.
+    // A client of the current server, carrying the fixture's token.
     RpcClient client();
-    /// Starts one more server over the current database (several servers, one database).
+    // Starts one more server over the current database (several servers, one database).
     std::unique_ptr<caleserver::Server> startAnother(QString *error, QString token = {});
 
-    /// Stops every server and drops every database.
+    // Stops every server and drops every database.
     void cleanup();
 
 private:
@@ -72,8 +72,8 @@ private:
 
 } // namespace testsupport
 
-/// For init(): takes the "engine" global data row, prepares that engine in `fixture`, and skips
-/// (PostgreSQL without CALEPRODU_TEST_PG_URL) or fails the test function when it cannot.
+// For init(): takes the "engine" global data row, prepares that engine in `fixture`, and skips
+// (PostgreSQL without CALEPRODU_TEST_PG_URL) or fails the test function when it cannot.
 #define CALEPRODU_USE_ENGINE(fixture)                                                              \
     do {                                                                                           \
         QFETCH_GLOBAL(testsupport::Engine, engine);                                                \

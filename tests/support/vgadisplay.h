@@ -6,8 +6,8 @@
 
 namespace testsupport {
 
-/// The main() of a test that runs on an offscreen display of 640 x 480, the smallest the screens
-/// are laid out for: QTEST_MAIN with that display.
+// The main() of a test that runs on an offscreen display of 640 x 480, the smallest the screens
+// are laid out for: QTEST_MAIN with that display.
 template <typename Test> int runOnVgaDisplay(int argc, char *argv[])
 {
     QTemporaryFile config;

@@ -19,7 +19,7 @@ struct Periodicity
     QSet<int> days;             // DIASPRODUCAO
 };
 
-/// The branches, periodicities and holidays of a run, as the test writes them to the database.
+// The branches, periodicities and holidays of a run, as the test writes them to the database.
 struct Reference
 {
     QMap<QString, bool> branches; // code -> contract rescinded
@@ -27,16 +27,16 @@ struct Reference
     QMap<QString, QList<QDate>> holidays; // branch ("" for every branch) -> its holidays
 
     bool isHoliday(const QString &branch, QDate day) const;
-    /// Whether a calculation makes `day` a production day of (branch, periodicity).
+    // Whether a calculation makes `day` a production day of (branch, periodicity).
     bool produces(const QString &branch, const QString &periodicity, QDate day) const;
-    /// Whether the branch and periodicity exist and the branch may receive new days.
+    // Whether the branch and periodicity exist and the branch may receive new days.
     bool writable(const QString &branch, const QString &periodicity) const;
 };
 
-/// A calendar row as the test lists them: "branch/periodicity/YYYY-MM-DD".
+// A calendar row as the test lists them: "branch/periodicity/YYYY-MM-DD".
 QString rowKey(const QString &branch, const QString &periodicity, QDate day);
 
-/// One call to the server: method and positional params, as sent.
+// One call to the server: method and positional params, as sent.
 struct Call
 {
     QString method;
@@ -44,7 +44,7 @@ struct Call
     QString describe() const;
 };
 
-/// The keys a client draws its calls from.
+// The keys a client draws its calls from.
 struct Scope
 {
     QStringList branches;
@@ -53,13 +53,13 @@ struct Scope
     bool copyToAll = false; // copies may also go to every branch ("T")
 };
 
-/// A random write in 2030: a change set, a deletion of a day, month or year, a calculation or a
-/// copy. Some change sets insert on holidays, some calls name an odd branch.
+// A random write in 2030: a change set, a deletion of a day, month or year, a calculation or a
+// copy. Some change sets insert on holidays, some calls name an odd branch.
 Call randomCall(std::mt19937 &random, const Scope &scope, const Reference &reference);
 
-/// What the server's writing methods do to the calendar, in memory. An additive model never
-/// removes a row: applied to every call that succeeded, again until nothing more is added, it
-/// holds every row that any order of those calls could have left.
+// What the server's writing methods do to the calendar, in memory. An additive model never
+// removes a row: applied to every call that succeeded, again until nothing more is added, it
+// holds every row that any order of those calls could have left.
 class CalendarModel
 {
 public:
@@ -67,8 +67,8 @@ public:
 
     CalendarModel(const Reference &reference, std::set<QString> rows, Mode mode = Mode::Exact);
 
-    /// Applies the call as the server does; false when the server's rules refuse it, and then
-    /// nothing changes.
+    // Applies the call as the server does; false when the server's rules refuse it, and then
+    // nothing changes.
     bool apply(const Call &call);
     const std::set<QString> &rows() const { return m_rows; }
 

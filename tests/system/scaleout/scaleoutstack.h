@@ -14,21 +14,21 @@
 
 namespace scaleout {
 
-/// Two caleprodu-server processes over one database behind nginx as a load balancer, all on
-/// 127.0.0.1 with their configuration and logs in a temporary folder. The destructor stops them.
+// Two caleprodu-server processes over one database behind nginx as a load balancer, all on
+// 127.0.0.1 with their configuration and logs in a temporary folder. The destructor stops them.
 class ScaleOutStack
 {
 public:
     explicit ScaleOutStack(QString databaseUrl);
     ~ScaleOutStack();
 
-    /// nginx's path, or empty when it is not installed.
+    // nginx's path, or empty when it is not installed.
     static QString nginx();
 
     bool start(QString *error);
-    /// nginx's port.
+    // nginx's port.
     int port() const { return m_port; }
-    /// The calls each server has answered so far, read from its log.
+    // The calls each server has answered so far, read from its log.
     QList<int> callsPerServer() const;
     void stop();
 
@@ -44,14 +44,14 @@ private:
     int m_port = 0;
 };
 
-/// A client with one HTTP/1.1 connection of its own, kept alive from call to call (opened again
-/// only when the other end closes it). One per thread.
+// A client with one HTTP/1.1 connection of its own, kept alive from call to call (opened again
+// only when the other end closes it). One per thread.
 class KeepAliveClient
 {
 public:
     explicit KeepAliveClient(int port);
     testsupport::RpcClient::Reply call(const QString &method, const QJsonArray &params);
-    /// How many connections it has opened.
+    // How many connections it has opened.
     int connections() const { return m_connections; }
 
 private:

@@ -133,10 +133,10 @@ class tst_ScaleOut : public QObject
     std::unique_ptr<ScaleOutStack> m_stack;
     quint32 m_seed = 14;
 
-    /// Empties the database and writes the reference data and the calendar rows into it.
+    // Empties the database and writes the reference data and the calendar rows into it.
     bool fill(const Reference &reference, const std::set<QString> &rows);
-    /// Runs `calls` random calls on each client's scope; `checkpoint(i)` runs once i thirds of all
-    /// are done (i = 1, 2).
+    // Runs `calls` random calls on each client's scope; `checkpoint(i)` runs once i thirds of all
+    // are done (i = 1, 2).
     std::vector<std::vector<Exchange>> run(const QList<Scope> &scopes, const Reference &reference,
                                            int calls,
                                            const std::function<void(int)> &checkpoint = {});
