@@ -42,8 +42,10 @@ private:
 
 /// sqlite:$XDG_DATA_HOME/caleprodu/caleprodu.db (else ~/.local/share/...), creating the folder.
 std::string defaultDatabaseUrl();
-/// Creates the schema if absent; safe to run again and from several processes at once.
-bool initDatabase(const std::string &url, std::string *error);
+/// Creates the schema if absent; safe to run again and from several processes at once. *created,
+/// when given, tells whether this call found none of the calendar tables, that is, made the
+/// database.
+bool initDatabase(const std::string &url, std::string *error, bool *created = nullptr);
 /// Fills the demo data; rows that exist are kept, so it is safe to run again.
 bool seedDemo(const std::string &url, std::string *error);
 
