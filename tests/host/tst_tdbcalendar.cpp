@@ -1,8 +1,11 @@
 #include "controls/tdbcalendar.h"
 #include "core/exceptions.h"
+#include "data/tclientdataset.h"
 #include "data/tdataset.h"
 
 #include <QApplication>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
@@ -89,6 +92,8 @@ private slots:
     void noMarks_data();
     void noMarks();
     void currentDayHighlight();
+    void unsavedDayIsPaintedApart_data();
+    void unsavedDayIsPaintedApart();
 };
 
 void TstTDBCalendar::dateElements_data()
@@ -363,6 +368,55 @@ void TstTDBCalendar::currentDayHighlight()
     QCOMPARE(bound.paintedAt(9), kGreen);
     bound.calendar.SetShowCurrentDay(false);
     QCOMPARE(bound.paintedAt(10), ColorToQColor(clSilver));
+}
+
+void TstTDBCalendar::unsavedDayIsPaintedApart_data()
+{
+    QTest::addColumn<QString>("step"); // what happened to 15 March after 2 March was loaded
+    QTest::addColumn<bool>("pending");
+    QTest::newRow("posted, not yet saved") << "post" << true;
+    QTest::newRow("saved: change log merged") << "merge" << false;
+}
+
+void TstTDBCalendar::unsavedDayIsPaintedApart()
+{
+    QFETCH(QString, step);
+    QFETCH(bool, pending);
+    TClientDataSet days;
+    days.AddField(QStringLiteral("DTPRODUCAO"), TFieldType::ftDate);
+    days.SetData({{"fields", QJsonArray{QJsonObject{{"name", "DTPRODUCAO"}, {"type", "date"}}}},
+                  {"rows", QJsonArray{QJsonArray{"2026-03-02"}}}});
+    TDataSource source;
+    source.SetDataSet(&days);
+    TDBCalendar calendar;
+    calendar.SetDate(QDate(2026, 3, 15));
+    calendar.SetDataSource(&source);
+    calendar.SetDataField(QStringLiteral("DTPRODUCAO"));
+    calendar.SetHollidayColor(clGreen);
+    days.Append();
+    days.FieldByName(QStringLiteral("DTPRODUCAO"))->SetAsDate(QDate(2026, 3, 15));
+    days.Post();
+    if (step == QLatin1String("merge"))
+        days.MergeChangeLog();
+
+    // Share of the day's cell in the mark colour: a saved day is filled, an unsaved one is not.
+    const auto greenShare = [&calendar](int day) {
+        const QImage cell = calendar.grab(calendar.dayRect(day)).toImage();
+        int green = 0;
+        for (int y = 0; y < cell.height(); ++y) {
+            for (int x = 0; x < cell.width(); ++x)
+                green += cell.pixelColor(x, y) == kGreen;
+        }
+        return double(green) / (cell.width() * cell.height());
+    };
+    QCOMPARE(calendar.MarkedDays(), (QList<int>{2, 15}));
+    QCOMPARE(calendar.IsPending(15), pending);
+    QVERIFY(!calendar.IsPending(2));
+    QVERIFY(greenShare(2) > 0.5);
+    QCOMPARE(greenShare(15) < 0.5, pending);
+    QCOMPARE(
+        calendar.accessibleDescription().endsWith(QStringLiteral("dia de produção não gravado")),
+        pending);
 }
 
 QTEST_MAIN(TstTDBCalendar)
