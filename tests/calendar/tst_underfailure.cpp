@@ -66,6 +66,8 @@ private slots:
     void commandUnderFailure_data();
     void commandUnderFailure();
     void readsAgainAfterTheDatabaseDropsTheSession();
+    void reloadAfterAWriteIsOffered_data();
+    void reloadAfterAWriteIsOffered();
 
 private:
     using Command = std::function<void(tst_underfailure &, bool again)>;
@@ -520,6 +522,56 @@ void tst_underfailure::readsAgainAfterTheDatabaseDropsTheSession()
     commands().at(QStringLiteral("load"))(*this, true);
     QVERIFY2(m_env.dialogs.messages.isEmpty(), qPrintable(m_env.dialogs.texts().join('\n')));
     QVERIFY(m_screen->cdsCaleProdu->Active());
+}
+
+void tst_underfailure::reloadAfterAWriteIsOffered_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("done");
+    QTest::addColumn<int>("answer");
+    for (const char *command : {"delete day", "delete year", "calculate month"}) {
+        const char *done = QByteArray(command).startsWith("delete") ? "A exclusão foi feita"
+                                                                    : "O cálculo foi feito";
+        QTest::addRow("%s, reloaded", command) << command << done << mrYes;
+        QTest::addRow("%s, declined", command) << command << done << mrNo;
+    }
+}
+
+void tst_underfailure::reloadAfterAWriteIsOffered()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, done);
+    QFETCH(int, answer);
+    m_failure = Failure::Stopped;
+    m_periodicity = QStringLiteral("02");
+    QVERIFY(calendartest::GoLive(m_screen, m_periodicity, Selected));
+    // The write goes through; the reload after it finds the server gone, back when offered again.
+    m_armedAt = QStringLiteral("GetCaleProdu");
+    m_env.dialogs.whileShown = [this](const ScriptedDialogs::Message &message) {
+        if (message.text.contains(QStringLiteral("não pôde ser recarregado")))
+            mendServer();
+    };
+    auto quiet = qScopeGuard([this] { m_env.dialogs.whileShown = nullptr; });
+    m_env.dialogs.answers = command.startsWith(QLatin1String("delete")) ? QList<int>{mrYes, answer}
+                                                                        : QList<int>{answer};
+    commands().at(command)(*this, false);
+
+    QVERIFY(m_broken == false);
+    const ScriptedDialogs::Message offer = m_env.dialogs.messages.constLast();
+    QVERIFY2(offer.text.startsWith(done) &&
+                 offer.text.contains(QStringLiteral("Servidor de aplicação indisponível")),
+             qPrintable(offer.text));
+    QCOMPARE(offer.buttons, mbYesNo);
+    TClientDataSet *days = m_screen->cdsCaleProdu;
+    QCOMPARE(days->Active(), answer == mrYes);
+    if (answer == mrYes) {
+        QCOMPARE(days->RecordCount(), int(stored().size()));
+        return;
+    }
+    // Declined: the view rests, as in the filter panel, until the panel is left again.
+    QVERIFY(!m_screen->SelectedCalendar());
+    QCOMPARE(m_screen->Calendar(Selected.month())->HollidayColor(), clNone);
+    QVERIFY(!m_screen->sbtIncluir->isEnabled() && !m_screen->sbtCalcAno->isEnabled());
 }
 
 QTEST_MAIN(tst_underfailure)
