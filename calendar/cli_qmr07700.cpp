@@ -256,6 +256,7 @@ void TfrmCaleProdu::bindHandlers()
     speYear->OnKeyPress = [this](QObject *s, QChar &key) { speYearKeyPress(s, key); };
     bindExportCommand();
 
+    scbFormulario->OnExit = [this](QObject *s) { scbFormularioExit(s); };
     m_genericChange = [this](QObject *s) { GenericChange(s); };
     for (int month = 1; month <= 12; ++month) {
         TDBCalendar *calendar = Calendar(month);
@@ -301,6 +302,7 @@ void TfrmCaleProdu::FormActivate(QObject *Sender)
 
 void TfrmCaleProdu::FormClose(QObject *Sender, int &Action)
 {
+    ResolvePendingDay();
     boFormCriado = false;
     netCaleComp->Close();
     if (cdsCaleProdu->Active())

@@ -80,6 +80,14 @@ public:
     void cdsCaleProduAfterPost(QObject *Sender);
     // The date of the selected calendar; the zero date (30 December 1899) when none is selected.
     QDate SelectedDate() const;
+    // A day included and not yet on the server: the row being inserted, or one whose upload
+    // failed.
+    bool HasPendingDay() const;
+    // Before the calendar of this branch and year is left: the operator saves the pending day,
+    // drops it, or stays where he is (EAbort).
+    void ResolvePendingDay();
+    // Focus leaving the twelve calendars for the filter panel.
+    void scbFormularioExit(QObject *Sender);
 
     // Production calculation.
     void CalculaProducao(QObject *Sender);
@@ -168,6 +176,11 @@ private:
     bool ConfirmDeletion();
     // Runs a deletion on the server, then reloads the year and refreshes the commands.
     void DeleteOnServer(const QString &method, const QVariantList &arguments);
+    // Loads the year after a change the server made. When the load fails, says that the change
+    // was made and offers the load once more; declined or failing again, the view rests.
+    void ReloadAfterServerChange(const QString &doneKey);
+    // Puts the year back in the field when a year change was refused.
+    void RestoreShownYear();
     // Puts the year view to rest after the panel refused to be left.
     void RestAfterRefusal();
 

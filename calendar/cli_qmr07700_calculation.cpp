@@ -54,7 +54,7 @@ void TfrmCaleProdu::CalculaProducao(QObject *Sender)
         EnableCalendars();
     }
     cdsCaleProdu->Close();
-    GetCaleProdu();
+    ReloadAfterServerChange(QStringLiteral("CALC_RECARREGA"));
 }
 
 void TfrmCaleProdu::mnuCalcMesClick(QObject *)

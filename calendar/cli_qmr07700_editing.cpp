@@ -10,6 +10,7 @@
 #include "core/application.h"
 #include "core/dialogs.h"
 #include "core/eventboundary.h"
+#include "core/exceptions.h"
 #include "core/tmessages.h"
 #include "data/hostfunctions.h"
 #include "data/operatorcontext.h"
@@ -139,6 +140,34 @@ void TfrmCaleProdu::cdsCaleProduBeforePost(QObject *)
     Seta_Campo_Null(cdsCaleProdu);
 }
 
+bool TfrmCaleProdu::HasPendingDay() const
+{
+    return cdsCaleProdu->Active() && (Editing(cdsCaleProdu) || cdsCaleProdu->ChangeCount() > 0);
+}
+
+void TfrmCaleProdu::ResolvePendingDay()
+{
+    if (!HasPendingDay())
+        return;
+    switch (msgPadrao->ShowMsg(QStringLiteral("DIA_PENDENTE"), TMsgDlgType::mtConfirmation,
+                               mbYesNoCancel, 0)) {
+    case mrYes:
+        // A failed upload ends here with its error: the day stays pending and the operator stays.
+        if (Editing(cdsCaleProdu))
+            cdsCaleProdu->Post();
+        else
+            cdsCaleProduAfterPost(cdsCaleProdu);
+        break;
+    case mrNo:
+        cdsCaleProdu->CancelUpdates();
+        EnableCalendars();
+        refreshCommands();
+        break;
+    default:
+        throw EAbort();
+    }
+}
+
 void TfrmCaleProdu::cdsCaleProduAfterPost(QObject *)
 {
     if (cdsCaleProdu->ChangeCount() <= 0)
@@ -215,8 +244,31 @@ void TfrmCaleProdu::DeleteOnServer(const QString &method, const QVariantList &ar
         CheckResultServ(netCaleComp->AppServer()->Call(method, arguments), true, 0);
     }
     cdsCaleProdu->Close();
-    GetCaleProdu();
+    ReloadAfterServerChange(QStringLiteral("EXCL_RECARREGA"));
     refreshCommands();
+}
+
+void TfrmCaleProdu::ReloadAfterServerChange(const QString &doneKey)
+{
+    try {
+        GetCaleProdu();
+        return;
+    } catch (const EAbort &) {
+        throw;
+    } catch (const Exception &e) {
+        // The change is on the server: the operator must know it, and may load it at once.
+        if (MessageDlg(msgPadrao->Msg(doneKey).arg(e.Message()), TMsgDlgType::mtConfirmation,
+                       mbYesNo) != mrYes) {
+            RestAfterRefusal();
+            throw EAbort();
+        }
+    }
+    try {
+        GetCaleProdu();
+    } catch (...) {
+        RestAfterRefusal();
+        throw;
+    }
 }
 
 } // namespace Cli_qmr07700

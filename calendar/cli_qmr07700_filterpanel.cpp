@@ -114,6 +114,7 @@ void TfrmCaleProdu::medCdFilialExit(QObject *)
 
 void TfrmCaleProdu::btpFilialBeforePesq(QObject *, bool &)
 {
+    ResolvePendingDay();
     qryFilial->Close();
     qryFilial->SetParam(QStringLiteral("P_CDFILIAL"), QString());
     qryFilial->SetParam(QStringLiteral("P_TCDFILIAL"), QStringLiteral("T"));
@@ -150,6 +151,7 @@ void TfrmCaleProdu::medCdPeriodicidadeExit(QObject *)
 
 void TfrmCaleProdu::btpServicoBeforePesq(QObject *, bool &)
 {
+    ResolvePendingDay();
     qryPeri->Close();
     qryPeri->SetParam(QStringLiteral("P_CDPERIPRODU"), QStringLiteral(" "));
     qryPeri->SetParam(QStringLiteral("P_TCDPERIPRODU"), QStringLiteral("T"));

@@ -67,6 +67,13 @@ void TfrmCaleProdu::refreshCommands()
 
 void TfrmCaleProdu::speYearChange(QObject *)
 {
+    // The spin buttons change the year while a calendar keeps the focus.
+    try {
+        ResolvePendingDay();
+    } catch (...) {
+        RestoreShownYear();
+        throw;
+    }
     try {
         const int year = speYear->Value();
         for (int month = 1; month <= 12; ++month) {
@@ -83,6 +90,20 @@ void TfrmCaleProdu::speYearChange(QObject *)
         // A year the calendars cannot show, or a failed load, leaves the view at rest below.
     }
     PutYearViewToRest();
+}
+
+void TfrmCaleProdu::RestoreShownYear()
+{
+    const TNotifyEvent change = speYear->OnChange;
+    speYear->OnChange = nullptr;
+    auto reattach = qScopeGuard([&] { speYear->OnChange = change; });
+    speYear->SetText(QStringLiteral("%1").arg(Calendar(1)->GetDateElement(TNCalendar::deYear), 4,
+                                              10, QLatin1Char('0')));
+}
+
+void TfrmCaleProdu::scbFormularioExit(QObject *)
+{
+    ResolvePendingDay();
 }
 
 void TfrmCaleProdu::dtsPadraoStateChange(QObject *Sender)

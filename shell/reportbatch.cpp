@@ -1,5 +1,6 @@
 #include "reportbatch.h"
 
+#include "localdatabase.h"
 #include "shelloptions.h"
 
 #include "core/exceptions.h"
@@ -28,13 +29,11 @@ int RunReportBatch(const ShellOptions &options)
     const QString databaseUrl = options.databaseUrl.isEmpty()
                                     ? QString::fromStdString(caleserver::defaultDatabaseUrl())
                                     : options.databaseUrl;
-    // Without a server, this machine's database is the one the shell would create on first run.
-    std::string setupError;
-    if (options.serverHost.isEmpty() &&
-        (!caleserver::initDatabase(databaseUrl.toStdString(), &setupError) ||
-         !caleserver::seedDemo(databaseUrl.toStdString(), &setupError)))
-        return fail(QString::fromStdString(setupError));
+    // Without a server, the database is readied as the shell readies the one it serves itself.
     QString error;
+    if (options.serverHost.isEmpty() &&
+        !PrepareLocalDatabase(databaseUrl, options.seedDemo, &error))
+        return fail(error);
     if (!dtmDBGeral::Open(databaseUrl, &error))
         return fail(error);
 

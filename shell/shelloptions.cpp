@@ -22,6 +22,8 @@ const OptionSpec kShellOptions[] = {
     {"database", "URL", "Banco de dados: sqlite:ARQUIVO ou postgresql://usuario@host:porta/banco."},
     {"branch", "CODIGO", "Filial do operador; sem ela, a de menor código."},
     {"per-branch", nullptr, "Trava a filial do operador."},
+    {"seed-demo", nullptr,
+     "Sem --server, preenche também os dados de demonstração num banco que já existe."},
     {"platform", "NOME", "Plataforma gráfica do Qt: xcb, wayland ou offscreen."},
     {"screenshot", "ARQUIVO", "Grava uma imagem PNG das telas abertas e termina."},
     {"report", "CODIGO", "Gera o relatório deste código sem abrir janelas."},
@@ -127,6 +129,11 @@ QString readServer(const RawArguments &raw, ShellOptions &options)
 {
     if (!raw.values.contains(QStringLiteral("server")))
         return QString();
+    // The shell fills only the database of the server it runs itself.
+    if (raw.switches.contains(QStringLiteral("seed-demo")))
+        return QStringLiteral(
+            "--seed-demo só vale sem --server; num servidor, use caleprodu-server "
+            "--seed-demo.");
     const QString value = raw.values.value(QStringLiteral("server"));
     const qsizetype colon = value.lastIndexOf(QLatin1Char(':'));
     bool ok = false;
@@ -182,6 +189,7 @@ ShellOptions ParseShellOptions(const QStringList &arguments)
     options.databaseUrl = raw.values.value(QStringLiteral("database"));
     options.branch = raw.values.value(QStringLiteral("branch"));
     options.perBranch = raw.switches.contains(QStringLiteral("per-branch"));
+    options.seedDemo = raw.switches.contains(QStringLiteral("seed-demo"));
     options.screenshot = raw.values.value(QStringLiteral("screenshot"));
     options.error = readReport(raw, options);
     if (!options.error.isEmpty())
@@ -196,8 +204,8 @@ QString ShellUsage()
         QString(),
         QStringLiteral("Abre o Calendário da Produção. Sem --server, inicia um servidor de "
                        "aplicação"),
-        QStringLiteral("próprio sobre o banco padrão, criado com dados de demonstração na "
-                       "primeira vez."),
+        QStringLiteral("próprio; um banco que ele cria (o padrão, na primeira vez) recebe dados "
+                       "de demonstração."),
         QString(),
         QStringLiteral("Opções:"),
     };

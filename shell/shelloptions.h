@@ -12,6 +12,7 @@ struct ShellOptions
     QString databaseUrl; // empty: the default SQLite file
     QString branch;      // empty: the lowest branch code
     bool perBranch = false;
+    bool seedDemo = false;    // fill the demo data into the shell's own database
     QString screenshot;       // render the opened screens to this PNG and exit
     QString report;           // render this report code to output and exit, without a window
     QStringList reportParams; // NAME=VALUE, in the order given

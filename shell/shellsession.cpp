@@ -6,6 +6,7 @@
 #include "data/operatorcontext.h"
 #include "demodata.h"
 #include "helpviewer.h"
+#include "localdatabase.h"
 #include "package/packageloader.h"
 #include "server.h"
 #include "storage/schema.h"
@@ -46,7 +47,7 @@ bool ShellSession::start(const ShellOptions &options, QString *error)
     context.SetPerBranch(options.perBranch);
     context.SetToken(options.token);
     if (options.serverHost.isEmpty()) {
-        if (!startEmbeddedServer(databaseUrl, error))
+        if (!startEmbeddedServer(databaseUrl, options.seedDemo, error))
             return false;
         context.SetServer(QStringLiteral("127.0.0.1"), m_server->port());
         context.SetToken(m_embeddedToken);
@@ -60,24 +61,22 @@ bool ShellSession::start(const ShellOptions &options, QString *error)
     return loadPackage(error);
 }
 
-bool ShellSession::startEmbeddedServer(const QString &databaseUrl, QString *error)
+bool ShellSession::startEmbeddedServer(const QString &databaseUrl, bool seedDemo, QString *error)
 {
-    // First run: create the schema and the demo data; both keep what already exists.
-    const std::string url = databaseUrl.toStdString();
+    if (!PrepareLocalDatabase(databaseUrl, seedDemo, error))
+        return false;
     std::string message;
     caleserver::ServerOptions options;
-    options.databaseUrl = url;
+    options.databaseUrl = databaseUrl.toStdString();
     options.port = 0;
     options.threads = 2;
     // Anything on this machine (a web page through the browser included) can reach loopback:
     // only this process knows the token.
     m_embeddedToken = randomToken();
     options.token = m_embeddedToken.toStdString();
-    if (caleserver::initDatabase(url, &message) && caleserver::seedDemo(url, &message)) {
-        m_server = std::make_unique<caleserver::Server>(options);
-        if (m_server->start(&message))
-            return true;
-    }
+    m_server = std::make_unique<caleserver::Server>(options);
+    if (m_server->start(&message))
+        return true;
     *error = QString::fromStdString(message);
     return false;
 }

@@ -33,7 +33,7 @@ public:
     void stop();
 
 private:
-    bool startEmbeddedServer(const QString &databaseUrl, QString *error);
+    bool startEmbeddedServer(const QString &databaseUrl, bool seedDemo, QString *error);
     bool loadPackage(QString *error);
 
     std::unique_ptr<caleserver::Server> m_server;

@@ -58,6 +58,16 @@ QList<int> TDBCalendar::MarkedDays() const
     return days;
 }
 
+bool TDBCalendar::IsPending(int day) const
+{
+    return IsMarked(day) && (m_pending & (1u << day));
+}
+
+bool TDBCalendar::dayMarkPending(int day) const
+{
+    return IsPending(day);
+}
+
 QColor TDBCalendar::dayMarkColor(int day) const
 {
     return IsMarked(day) ? ColorToQColor(m_hollidayColor) : QColor();
@@ -71,6 +81,8 @@ QString TDBCalendar::dayStatus(int day) const
     const TDataSet *dataSet = m_dataSource->DataSet();
     if (m_dataField.isEmpty() || m_hollidayColor == clNone || !dataSet || !dataSet->Active())
         return QString();
+    if (IsPending(day))
+        return QStringLiteral("dia de produção não gravado");
     return IsMarked(day) ? QStringLiteral("dia de produção")
                          : QStringLiteral("não é dia de produção");
 }
@@ -113,15 +125,23 @@ quint32 TDBCalendar::marks() const
         return m_marks;
 
     m_marks = 0;
+    m_pending = 0;
     m_marksValid = true;
     m_marksYear = shown.year();
     m_marksMonth = shown.month();
     if (m_dataField.isEmpty() || !dataSet)
         return m_marks;
 
+    const auto inShownMonth = [this](const QDate &date) {
+        return date.year() == m_marksYear && date.month() == m_marksMonth;
+    };
     for (const QDate &date : dataSet->DateSet(m_dataField)) {
-        if (date.year() == m_marksYear && date.month() == m_marksMonth)
+        if (inShownMonth(date))
             m_marks |= 1u << date.day();
+    }
+    for (const QDate &date : dataSet->PendingDateSet(m_dataField)) {
+        if (inShownMonth(date))
+            m_pending |= 1u << date.day();
     }
     return m_marks;
 }

@@ -39,9 +39,12 @@ public:
     bool IsMarked(int day) const;
     // The days of the shown month painted as marked, in ascending order.
     QList<int> MarkedDays() const;
+    // Whether a marked day comes from a row not yet saved (painted outlined and hatched).
+    bool IsPending(int day) const;
 
 protected:
     QColor dayMarkColor(int day) const override;
+    bool dayMarkPending(int day) const override;
     // Whether the day is a production day, once the calendar shows its marks.
     QString dayStatus(int day) const override;
 
@@ -58,6 +61,7 @@ private:
     // Marked days of the shown month as bits 1 to 31, rebuilt lazily when the data or the
     // shown month changes.
     mutable quint32 m_marks = 0;
+    mutable quint32 m_pending = 0; // of the marked days, those not yet saved
     mutable bool m_marksValid = false;
     mutable int m_marksYear = 0;
     mutable int m_marksMonth = 0;

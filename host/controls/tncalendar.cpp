@@ -149,6 +149,11 @@ QColor TNCalendar::dayMarkColor(int) const
     return QColor();
 }
 
+bool TNCalendar::dayMarkPending(int) const
+{
+    return false;
+}
+
 QString TNCalendar::dayStatus(int) const
 {
     return QString();
@@ -194,6 +199,11 @@ void TNCalendar::paintEvent(QPaintEvent *)
                 painter.setPen(QPen(mark, 2));
                 painter.drawRect(fill.adjusted(1, 1, -1, -1));
             }
+        } else if (mark.isValid() && dayMarkPending(day)) {
+            // An unsaved day must never be taken for a saved one: hatched, with a dashed frame.
+            painter.fillRect(fill, QBrush(mark, Qt::BDiagPattern));
+            painter.setPen(QPen(mark, 1, Qt::DashLine));
+            painter.drawRect(fill.adjusted(0, 0, -1, -1));
         } else if (mark.isValid()) {
             painter.fillRect(fill, mark);
             dayText = isEnabled() ? QColor(Qt::white) : mark.lighter(160);

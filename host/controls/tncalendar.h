@@ -64,6 +64,8 @@ public:
 protected:
     // The fill colour of a day's mark; invalid when the day carries none.
     virtual QColor dayMarkColor(int day) const;
+    // Whether a day's mark stands for something not yet saved: it is drawn outlined and hatched.
+    virtual bool dayMarkPending(int day) const;
     // What the accessible description tells of a day besides its date; empty for nothing.
     virtual QString dayStatus(int day) const;
     // Tells assistive technology the current day and its status again.

@@ -253,10 +253,31 @@ int TClientDataSet::ChangeCount() const
     return int(Delta().value(QStringLiteral("changes")).toArray().size());
 }
 
+QSet<QDate> TClientDataSet::PendingDateSet(const QString &fieldName) const
+{
+    QSet<QDate> dates;
+    const int index = FieldIndex(fieldName);
+    if (!Active() || index < 0)
+        return dates;
+    QHash<qint64, qsizetype> base;
+    for (qsizetype b = 0; b < m_baseIds.size(); ++b)
+        base.insert(m_baseIds[b], b);
+    for (qsizetype i = 0; i < m_rowIds.size(); ++i) {
+        const auto it = base.constFind(m_rowIds[i]);
+        if (it != base.constEnd() && m_base[*it] == m_rows[i])
+            continue;
+        if (const QDate date = DateOf(m_rows[i].at(index)); date.isValid())
+            dates.insert(date);
+    }
+    return dates;
+}
+
 void TClientDataSet::MergeChangeLog()
 {
     m_base = m_rows;
     m_baseIds = m_rowIds;
+    // Nothing is unsaved any more: controls that show unsaved rows apart repaint.
+    emit dataChanged();
 }
 
 void TClientDataSet::CancelUpdates()

@@ -34,6 +34,8 @@ public:
     QJsonObject Delta() const;
     // Number of rows inserted, deleted or changed since the last load or merge.
     int ChangeCount() const;
+    // The dates of the rows inserted or changed since the last load or merge.
+    QSet<QDate> PendingDateSet(const QString &fieldName) const override;
     // Makes the current content the base, emptying the change log.
     void MergeChangeLog();
     // Discards every change since the last load or merge, a pending record included.

@@ -197,12 +197,21 @@ QSet<QDate> TDataSet::DateSet(const QString &fieldName) const
     if (!Active() || index < 0)
         return dates;
     for (const QVariantList &row : m_rows) {
-        const QVariant &v = row.at(index);
-        const QDate d = v.typeId() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
+        const QDate d = DateOf(row.at(index));
         if (d.isValid())
             dates.insert(d);
     }
     return dates;
+}
+
+QSet<QDate> TDataSet::PendingDateSet(const QString &) const
+{
+    return {};
+}
+
+QDate TDataSet::DateOf(const QVariant &value)
+{
+    return value.typeId() == QMetaType::QDateTime ? value.toDateTime().date() : value.toDate();
 }
 
 void TDataSet::CheckActive() const

@@ -96,6 +96,9 @@ public:
     int FieldIndex(const QString &name) const; // -1 when absent
     // Every date of a date column (null dates left out), for controls that paint a set of days.
     QSet<QDate> DateSet(const QString &fieldName) const;
+    // The dates of that column in rows changed since they were loaded and not yet saved; none for
+    // a set that keeps no change log.
+    virtual QSet<QDate> PendingDateSet(const QString &fieldName) const;
 
     virtual void Close();
     // Editing; a read-only set refuses Append, Insert, Edit and Delete with EDatabaseError and has
@@ -126,6 +129,8 @@ protected:
     // Posts a pending record before the cursor moves, so no edit is lost.
     void CheckBrowseMode();
     void CheckActive() const;
+    // The date a date or date-time value holds; invalid for null.
+    static QDate DateOf(const QVariant &value);
 
     struct ColumnSpec
     {

@@ -55,15 +55,29 @@ std::vector<std::string> ddl(const Storage &storage)
     };
 }
 
+const char *const kTables[] = {"FILIAL", "PERIPRODUCAO", "DIASPRODUCAO", "FERIADO", "CALEPRODUCAO"};
+
 } // namespace
 
-bool createSchema(Storage &storage, std::string *error)
+bool createSchema(Storage &storage, std::string *error, bool *created)
 {
-    const Outcome outcome = storage.transaction(Storage::Mode::Write, [&storage]() {
-        std::vector<std::string> statements = storage.schemaGuard();
-        for (std::string &sql : ddl(storage))
-            statements.push_back(std::move(sql));
-        for (const std::string &sql : statements) {
+    const Outcome outcome = storage.transaction(Storage::Mode::Write, [&storage, created]() {
+        for (const std::string &sql : storage.schemaGuard()) {
+            if (!storage.execDirect(sql))
+                return storage.storageFailure();
+        }
+        // Asked under the guard, so of set-ups running together only one finds no table.
+        if (created) {
+            *created = true;
+            for (const char *table : kTables) {
+                std::string tableError;
+                if (storage.hasTable(table, &tableError))
+                    *created = false;
+                else if (!tableError.empty())
+                    return storage.storageFailure();
+            }
+        }
+        for (const std::string &sql : ddl(storage)) {
             if (!storage.execDirect(sql))
                 return storage.storageFailure();
         }
@@ -76,8 +90,7 @@ bool createSchema(Storage &storage, std::string *error)
 
 bool schemaPresent(Storage &storage, std::string *error)
 {
-    for (const char *table :
-         {"FILIAL", "PERIPRODUCAO", "DIASPRODUCAO", "FERIADO", "CALEPRODUCAO"}) {
+    for (const char *table : kTables) {
         error->clear();
         if (storage.hasTable(table, error))
             continue;
@@ -89,10 +102,10 @@ bool schemaPresent(Storage &storage, std::string *error)
     return true;
 }
 
-bool initDatabase(const std::string &url, std::string *error)
+bool initDatabase(const std::string &url, std::string *error, bool *created)
 {
     std::unique_ptr<Storage> storage = Storage::create(url, error);
-    return storage && createSchema(*storage, error);
+    return storage && createSchema(*storage, error, created);
 }
 
 } // namespace caleserver

@@ -43,6 +43,9 @@ inline void CloseScreens(testsupport::ScreenEnvironment &env)
 {
     if (!env.mdiArea)
         return;
+    // A day a test left pending is dropped when the close asks about it.
+    if (Cli_qmr07700::frmCaleProdu && Cli_qmr07700::frmCaleProdu->HasPendingDay())
+        env.dialogs.answers = {mrNo};
     env.mdiArea->closeAllSubWindows();
     (void)QTest::qWaitFor([] { return Cli_qmr07700::frmCaleProdu.isNull(); }, 2000);
 }

@@ -30,6 +30,8 @@ private slots:
     void pendingDay_data();
     void pendingDay();
     void failedUploadKeepsTheDayPending();
+    void pendingDayIsSettledBeforeItIsLeft_data();
+    void pendingDayIsSettledBeforeItIsLeft();
     void deletion_data();
     void deletion();
     void calculation_data();
@@ -156,6 +158,7 @@ void tst_editing::failedUploadKeepsTheDayPending()
     QVERIFY(!ShowAviActive());
     QVERIFY(stored().isEmpty());
     QCOMPARE(screen->cdsCaleProdu->ChangeCount(), 1);
+    QVERIFY(screen->Calendar(4)->IsPending(22));
 
     // With the server back, the unsent day travels with the next one.
     screen->netCaleComp->SetPort(m_env.fixture.port());
@@ -163,6 +166,50 @@ void tst_editing::failedUploadKeepsTheDayPending()
     QTest::mouseClick(screen->sbtIncluir, Qt::LeftButton);
     QTest::mouseClick(screen->sbtConfirmar, Qt::LeftButton);
     QCOMPARE(stored(), QStringList({"2026-04-22", "2026-04-23"}));
+}
+
+void tst_editing::pendingDayIsSettledBeforeItIsLeft_data()
+{
+    QTest::addColumn<QString>("leaving");   // close, filter, year spin
+    QTest::addColumn<bool>("uploadFailed"); // else still being included
+    QTest::addColumn<int>("answer");
+    QTest::newRow("close while including, save") << "close" << false << mrYes;
+    QTest::newRow("close while including, stay") << "close" << false << mrCancel;
+    QTest::newRow("close after a failed upload, discard") << "close" << true << mrNo;
+    QTest::newRow("filter after a failed upload, stay") << "filter" << true << mrCancel;
+    QTest::newRow("year spin after a failed upload, save") << "year spin" << true << mrYes;
+    QTest::newRow("year spin after a failed upload, stay") << "year spin" << true << mrCancel;
+}
+
+void tst_editing::pendingDayIsSettledBeforeItIsLeft()
+{
+    QFETCH(QString, leaving);
+    QFETCH(bool, uploadFailed);
+    QFETCH(int, answer);
+    TfrmCaleProdu *screen = openLive("0001", "02", QDate(2026, 4, 22));
+    QVERIFY(screen);
+    QTest::mouseClick(screen->sbtIncluir, Qt::LeftButton);
+    if (uploadFailed) {
+        screen->netCaleComp->SetPort(1);
+        QTest::mouseClick(screen->sbtConfirmar, Qt::LeftButton);
+        screen->netCaleComp->SetPort(m_env.fixture.port());
+    }
+    m_env.dialogs.clear();
+    // A click on a spin button takes the focus to the year first: both ask, the same answer.
+    m_env.dialogs.answers = {answer, answer};
+    if (leaving == QLatin1String("close"))
+        screen->SubWindow()->close();
+    else if (leaving == QLatin1String("filter"))
+        QTest::mouseClick(screen->medCdPeriodicidade, Qt::LeftButton);
+    else
+        QTest::mouseClick(screen->speYear->findChild<QWidget *>("up"), Qt::LeftButton);
+
+    QVERIFY(m_env.dialogs.messages.value(0).buttons == mbYesNoCancel &&
+            m_env.dialogs.texts().value(0).startsWith("Há um dia de produção incluído"));
+    QCOMPARE(stored(QStringLiteral("0001/02/")).size(), int(answer == mrYes));
+    if (answer == mrCancel) // the operator stays on the day, in the year he was in
+        QVERIFY(screen->HasPendingDay() && screen->ActiveControl() == screen->Calendar(4) &&
+                screen->speYear->Text() == QLatin1String("2026"));
 }
 
 void tst_editing::deletion_data()

@@ -66,6 +66,8 @@ private slots:
     void commandUnderFailure_data();
     void commandUnderFailure();
     void readsAgainAfterTheDatabaseDropsTheSession();
+    void reloadAfterAWriteIsOffered_data();
+    void reloadAfterAWriteIsOffered();
 
 private:
     using Command = std::function<void(tst_underfailure &, bool again)>;
@@ -520,6 +522,40 @@ void tst_underfailure::readsAgainAfterTheDatabaseDropsTheSession()
     commands().at(QStringLiteral("load"))(*this, true);
     QVERIFY2(m_env.dialogs.messages.isEmpty(), qPrintable(m_env.dialogs.texts().join('\n')));
     QVERIFY(m_screen->cdsCaleProdu->Active());
+}
+
+void tst_underfailure::reloadAfterAWriteIsOffered_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("answer");
+    for (const char *command : {"delete day", "delete year", "calculate month"}) {
+        QTest::addRow("%s, reloaded", command) << command << mrYes;
+        QTest::addRow("%s, declined", command) << command << mrNo;
+    }
+}
+
+void tst_underfailure::reloadAfterAWriteIsOffered()
+{
+    QFETCH(QString, command);
+    QFETCH(int, answer);
+    m_failure = Failure::Stopped;
+    m_periodicity = QStringLiteral("02");
+    QVERIFY(calendartest::GoLive(m_screen, m_periodicity, Selected));
+    // The write goes through, the reload after it finds the server gone; it is back when offered.
+    m_armedAt = QStringLiteral("GetCaleProdu");
+    m_env.dialogs.whileShown = [this](const ScriptedDialogs::Message &) { mendServer(); };
+    auto quiet = qScopeGuard([this] { m_env.dialogs.whileShown = nullptr; });
+    m_env.dialogs.answers = {command.startsWith(QLatin1String("delete")) ? mrYes : answer, answer};
+    commands().at(command)(*this, false);
+
+    const ScriptedDialogs::Message offer = m_env.dialogs.messages.constLast();
+    QVERIFY2(offer.text.contains(QStringLiteral("feit")) && offer.buttons == mbYesNo &&
+                 offer.text.contains(QStringLiteral("recarregado (Servidor de aplicação")),
+             qPrintable(offer.text));
+    QCOMPARE(m_screen->cdsCaleProdu->Active(), answer == mrYes);
+    // Declined, the view rests as in the filter panel, until the panel is left again.
+    QCOMPARE(m_screen->SelectedCalendar() != nullptr, answer == mrYes);
+    QCOMPARE(m_screen->Calendar(Selected.month())->HollidayColor() == clNone, answer == mrNo);
 }
 
 QTEST_MAIN(tst_underfailure)

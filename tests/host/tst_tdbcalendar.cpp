@@ -1,8 +1,11 @@
 #include "controls/tdbcalendar.h"
 #include "core/exceptions.h"
+#include "data/tclientdataset.h"
 #include "data/tdataset.h"
 
 #include <QApplication>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
@@ -89,6 +92,8 @@ private slots:
     void noMarks_data();
     void noMarks();
     void currentDayHighlight();
+    void unsavedDayIsPaintedApart_data();
+    void unsavedDayIsPaintedApart();
 };
 
 void TstTDBCalendar::dateElements_data()
@@ -363,6 +368,41 @@ void TstTDBCalendar::currentDayHighlight()
     QCOMPARE(bound.paintedAt(9), kGreen);
     bound.calendar.SetShowCurrentDay(false);
     QCOMPARE(bound.paintedAt(10), ColorToQColor(clSilver));
+}
+
+void TstTDBCalendar::unsavedDayIsPaintedApart_data()
+{
+    QTest::addColumn<bool>("merged"); // 15 March posted after 2 March was loaded, then saved?
+    QTest::newRow("posted, not yet saved") << false;
+    QTest::newRow("saved: change log merged") << true;
+}
+
+void TstTDBCalendar::unsavedDayIsPaintedApart()
+{
+    QFETCH(bool, merged);
+    BoundCalendar bound(QDate(2026, 3, 15), {});
+    TClientDataSet days;
+    days.AddField(QStringLiteral("DTPRODUCAO"), TFieldType::ftDate);
+    days.SetData({{"fields", QJsonArray{QJsonObject{{"name", "DTPRODUCAO"}, {"type", "date"}}}},
+                  {"rows", QJsonArray{QJsonArray{"2026-03-02"}}}});
+    bound.source.SetDataSet(&days);
+    days.Append();
+    days.FieldByName(QStringLiteral("DTPRODUCAO"))->SetAsDate(QDate(2026, 3, 15));
+    days.Post();
+    if (merged)
+        days.MergeChangeLog();
+
+    // A saved day is filled with the mark colour; an unsaved one is hatched, mostly background.
+    const QImage cell = bound.calendar.grab(bound.calendar.dayRect(15)).toImage();
+    int green = 0;
+    for (int i = 0; i < cell.width() * cell.height(); ++i)
+        green += cell.pixelColor(i % cell.width(), i / cell.width()) == kGreen;
+    QCOMPARE(bound.calendar.MarkedDays(), (QList<int>{2, 15}));
+    QCOMPARE(bound.calendar.IsPending(15), !merged);
+    QCOMPARE(bound.paintedAt(2), kGreen);
+    QCOMPARE(green > cell.width() * cell.height() / 2, merged);
+    QCOMPARE(bound.calendar.accessibleDescription().endsWith("dia de produção não gravado"),
+             !merged);
 }
 
 QTEST_MAIN(TstTDBCalendar)

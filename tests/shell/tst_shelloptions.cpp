@@ -65,6 +65,9 @@ void tst_ShellOptions::refusedOptionIsOneLine_data()
     QTest::newRow("bad server") << QStringList{"--server", "host"} << "Servidor inválido";
     QTest::newRow("server without database")
         << QStringList{"--server", "host:8211"} << "informe também o banco de dados";
+    QTest::newRow("demo data for a server")
+        << QStringList{"--server", "host:8211", "--database", "sqlite:x.db", "--seed-demo"}
+        << "--seed-demo só vale sem --server";
 }
 
 void tst_ShellOptions::refusedOptionIsOneLine()
