@@ -1,5 +1,6 @@
 #include "caleserver.h"
 #include "core/exceptions.h"
+#include "data/dtmdbgeral.h"
 #include "data/tadoibquery.h"
 #include "reporting/reportdefinition.h"
 #include "reporting/reportrenderer.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,6 +27,8 @@ private slots:
     void batchCommandWritesTheReport_data();
     void batchCommandWritesTheReport();
     void batchCommandRefusesAParameterTheQueryLacks();
+    void longListsKeepEveryCode_data();
+    void longListsKeepEveryCode();
 };
 
 void tst_reportengine::codeListsAreCompletedAndChecked_data()
@@ -185,6 +189,51 @@ void tst_reportengine::batchCommandRefusesAParameterTheQueryLacks()
     QVERIFY(QString::fromUtf8(shell.readAllStandardError())
                 .contains("QMR077: parâmetro 'P_FILIAL' não encontrado."));
     QVERIFY(!QFile::exists(dir.filePath("out.pdf")));
+}
+
+void tst_reportengine::longListsKeepEveryCode_data()
+{
+    testsupport::addEngineRows();
+}
+
+void tst_reportengine::longListsKeepEveryCode()
+{
+    QFETCH(testsupport::Engine, engine);
+    std::unique_ptr<testsupport::TestDatabase> db;
+    CALEPRODU_CREATE_DATABASE(db, engine);
+    // A thousand branches (2001 to 3000) with one day each: the list is 4,999 characters long.
+    const int branches = 1000;
+    QVERIFY(
+        db->exec("INSERT INTO PERIPRODUCAO (CDPERIPRODU, NMPERIPRODU) VALUES ('01', 'Diária')"));
+    QVERIFY(db->exec("WITH RECURSIVE N (I) AS (SELECT 2001 UNION ALL SELECT I + 1 FROM N WHERE "
+                     "I < 3000) INSERT INTO FILIAL (CDFILIAL, NMFILIAL) SELECT CAST(I AS TEXT), "
+                     "'Filial ' || CAST(I AS TEXT) FROM N"));
+    QVERIFY(db->exec("INSERT INTO CALEPRODUCAO (CDFILIAL, CDPERIPRODU, DTPRODUCAO) SELECT "
+                     "CDFILIAL, '01', '2026-03-02' FROM FILIAL"));
+    QStringList codes;
+    for (int code = 2001; code < 2001 + branches; ++code)
+        codes.append(QString::number(code));
+    QString error;
+    QVERIFY2(dtmDBGeral::Open(db->url(), &error), qPrintable(error));
+    const auto close = qScopeGuard([] { dtmDBGeral::Close(); });
+
+    TReportDesignerDialog designer;
+    designer.SetReportCode("QMR077");
+    designer.BeforeGetQueryParams = [&](TReportParams *params, bool &) {
+        params->ParamByName("P_LST_FILIAL")->SetAsString(codes.join(','));
+        params->ParamByName("P_TFILIAL")->SetAsString(" ");
+        params->ParamByName("P_LST_PERI")->SetAsString("01");
+        params->ParamByName("P_TPERI")->SetAsString(" ");
+        params->ParamByName("P_DTINI")->SetAsString("2026-03-01");
+        params->ParamByName("P_DTFIM")->SetAsString("2026-03-31");
+    };
+    ReportData data;
+    QVERIFY(designer.Execute(QString(), &data));
+    QStringList reported;
+    for (const QVariantList &row : std::as_const(data.rows))
+        reported.append(row.value(0).toString());
+    QCOMPARE(reported.size(), branches);
+    QCOMPARE(reported, codes);
 }
 
 QTEST_MAIN(tst_reportengine)
