@@ -45,6 +45,12 @@ bool failWith(QString *error, const QString &fileName, const QString &reason)
 
 namespace host {
 
+QPageLayout ReportPageLayout()
+{
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(12, 12, 12, 12),
+                       QPageLayout::Millimeter);
+}
+
 void PaintReport(const ReportData &data, QPagedPaintDevice *device)
 {
     checkLayout(data);
@@ -59,8 +65,7 @@ bool WriteReportPdf(const ReportData &data, const QString &fileName, QString *er
         return failWith(error, fileName, file.errorString());
     {
         QPdfWriter writer(&file);
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
+        writer.setPageLayout(ReportPageLayout());
         writer.setResolution(300);
         writer.setTitle(QStringLiteral("%1 - %2").arg(data.definition.code, data.title));
         writer.setCreator(QStringLiteral("caleprodu"));

@@ -2,12 +2,17 @@
 
 #include "calehost_export.h"
 
+#include <QPageLayout>
 #include <QString>
 
 class QPagedPaintDevice;
 struct ReportData;
 
 namespace host {
+
+// The paper every report is laid out on, previewed, printed and saved alike: A4 portrait with
+// margins of 12 mm.
+CALEHOST_EXPORT QPageLayout ReportPageLayout();
 
 // Draws a report's pages on a printer or PDF writer: page headers with the report code, title,
 // parameters and page numbers, and the rows in the definition's layout. Throws EDatabaseError for

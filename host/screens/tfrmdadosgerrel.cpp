@@ -213,10 +213,10 @@ bool TfrmDadosGerRel::runReport(ReportData *data)
 
 namespace {
 
-// Preview and print lay the report out on the same paper.
+// Preview, print and the saved PDF lay the report out on the same paper, so their pages match.
 void setUpPrinter(QPrinter &printer, const ReportData &data)
 {
-    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageLayout(host::ReportPageLayout());
     printer.setDocName(data.title);
 }
 

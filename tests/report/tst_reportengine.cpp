@@ -10,7 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -29,7 +32,55 @@ private slots:
     void batchCommandRefusesAParameterTheQueryLacks();
     void longListsKeepEveryCode_data();
     void longListsKeepEveryCode();
+    void everyPageNamesItsCalendarAndKeepsYearsWhole_data();
+    void everyPageNamesItsCalendarAndKeepsYearsWhole();
+    void totalsNameTheRangeTheyCount_data();
+    void totalsNameTheRangeTheyCount();
 };
+
+namespace {
+
+// A calendar report as the query would return it: every day of days for each calendar code pair
+// ("0001/01").
+ReportData calendarReport(const QDate &from, const QDate &to, const QStringList &calendars,
+                          const QList<QDate> &days)
+{
+    ReportData data;
+    data.definition = host::LoadReportDefinition("QMR077");
+    data.title = data.definition.title;
+    data.columns = {"CDFILIAL", "NMFILIAL", "CDPERIPRODU", "NMPERIPRODU", "DTPRODUCAO"};
+    data.parameters = {{"P_LST_FILIAL", ""}, {"P_TFILIAL", "T"}, {"P_LST_PERI", ""},
+                       {"P_TPERI", "T"},     {"P_DTINI", from},  {"P_DTFIM", to}};
+    for (const QString &calendar : calendars) {
+        const QString branch = calendar.section('/', 0, 0);
+        const QString peri = calendar.section('/', 1);
+        for (const QDate &day : days)
+            data.rows.append({branch, "Filial " + branch, peri, "Turno " + peri, day});
+    }
+    data.issued = QDateTime(QDate(2026, 1, 5), QTime(8, 0));
+    return data;
+}
+
+// The text of each page of a PDF file; empty when pdftotext is missing.
+QStringList pdfPages(const QString &fileName)
+{
+    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+    if (pdftotext.isEmpty())
+        return {};
+    QProcess process;
+    process.start(pdftotext, {"-layout", fileName, "-"});
+    process.waitForFinished();
+    QStringList pages = QString::fromUtf8(process.readAllStandardOutput()).split('\f');
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    return pages;
+}
+
+const QRegularExpression monthTitle(QStringLiteral("(Janeiro|Fevereiro|Março|Abril|Maio|Junho|"
+                                                   "Julho|Agosto|Setembro|Outubro|Novembro|"
+                                                   "Dezembro) de (\\d{4})"));
+
+} // namespace
 
 void tst_reportengine::codeListsAreCompletedAndChecked_data()
 {
@@ -234,6 +285,106 @@ void tst_reportengine::longListsKeepEveryCode()
         reported.append(row.value(0).toString());
     QCOMPARE(reported.size(), branches);
     QCOMPARE(reported, codes);
+}
+
+void tst_reportengine::everyPageNamesItsCalendarAndKeepsYearsWhole_data()
+{
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<QStringList>("calendars");
+    QTest::addColumn<QList<int>>("yearsWithDays");
+    QTest::addColumn<int>("pages");
+    QTest::newRow("sixteen years, days in three")
+        << QDate(2020, 1, 1) << QDate(2035, 12, 31) << QStringList{"0001/01", "0002/02"}
+        << QList<int>{2021, 2026, 2030} << 6;
+    QTest::newRow("a year and a half from July")
+        << QDate(2025, 7, 1) << QDate(2026, 12, 31) << QStringList{"0001/01"}
+        << QList<int>{2025, 2026} << 2;
+    QTest::newRow("a quarter of many calendars")
+        << QDate(2026, 1, 1) << QDate(2026, 3, 31)
+        << QStringList{"0001/01", "0001/02", "0002/01", "0003/01", "0004/01",
+                       "0005/01", "0006/01", "0007/01", "0008/01", "0009/01"}
+        << QList<int>{2026} << 4;
+}
+
+void tst_reportengine::everyPageNamesItsCalendarAndKeepsYearsWhole()
+{
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(QStringList, calendars);
+    QFETCH(QList<int>, yearsWithDays);
+    QFETCH(int, pages);
+    QList<QDate> days;
+    for (int year : yearsWithDays)
+        days.append(QDate(year, from.month(), 15));
+    QTemporaryDir dir;
+    QString error;
+    QVERIFY2(host::WriteReportPdf(calendarReport(from, to, calendars, days), dir.filePath("r.pdf"),
+                                  &error),
+             qPrintable(error));
+    const QStringList texts = pdfPages(dir.filePath("r.pdf"));
+    if (texts.isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    QCOMPARE(texts.size(), pages);
+    const QRegularExpression heading(QStringLiteral("Filial \\d{4} – Filial \\d{4} +"
+                                                    "Periodicidade \\d{2} – Turno \\d{2}"));
+    QSet<int> yearsShown;
+    for (int page = 0; page < texts.size(); ++page) {
+        QVERIFY2(heading.match(texts[page]).hasMatch(), qPrintable(texts[page]));
+        // A page opens with the first month of a year block: no year runs on from the page before.
+        const QRegularExpressionMatch first = monthTitle.match(texts[page]);
+        QVERIFY(first.hasMatch());
+        const int year = first.captured(2).toInt();
+        QCOMPARE(first.captured(1),
+                 QStringList({"Janeiro", "Fevereiro", "Março", "Abril", "Maio", "Junho", "Julho",
+                              "Agosto", "Setembro", "Outubro", "Novembro", "Dezembro"})
+                     .at(year == from.year() ? from.month() - 1 : 0));
+        for (auto it = monthTitle.globalMatch(texts[page]); it.hasNext();)
+            yearsShown.insert(it.next().captured(2).toInt());
+    }
+    QCOMPARE(yearsShown, QSet<int>(yearsWithDays.begin(), yearsWithDays.end()));
+}
+
+void tst_reportengine::totalsNameTheRangeTheyCount_data()
+{
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<QStringList>("totals");
+    QTest::newRow("a whole year") << QDate(2026, 1, 1) << QDate(2026, 12, 31)
+                                  << QStringList{"Total de 2026: 2 dias de produção"};
+    QTest::newRow("a quarter") << QDate(2026, 1, 1) << QDate(2026, 3, 31)
+                               << QStringList{
+                                      "Total de janeiro a março de 2026: 1 dia de produção"};
+    QTest::newRow("one month") << QDate(2026, 3, 1) << QDate(2026, 3, 31)
+                               << QStringList{"Total de março de 2026: 1 dia de produção"};
+    QTest::newRow("across a new year")
+        << QDate(2025, 11, 1) << QDate(2026, 3, 31)
+        << QStringList{"Total de novembro a dezembro de 2025: 1 dia de produção",
+                       "Total de janeiro a março de 2026: 1 dia de produção"};
+    QTest::newRow("days, not whole months")
+        << QDate(2026, 3, 2) << QDate(2026, 3, 20)
+        << QStringList{"Total de 02/03/2026 a 20/03/2026: 1 dia de produção"};
+}
+
+void tst_reportengine::totalsNameTheRangeTheyCount()
+{
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(QStringList, totals);
+    const QList<QDate> days{QDate(2025, 12, 24), QDate(2026, 3, 10), QDate(2026, 11, 10)};
+    QTemporaryDir dir;
+    QString error;
+    QVERIFY2(host::WriteReportPdf(calendarReport(from, to, {"0001/01"}, days),
+                                  dir.filePath("r.pdf"), &error),
+             qPrintable(error));
+    const QStringList texts = pdfPages(dir.filePath("r.pdf"));
+    if (texts.isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    QStringList shown;
+    const QRegularExpression total(QStringLiteral("Total de [^:]+: \\d+ dias? de produção"));
+    for (auto it = total.globalMatch(texts.join('\n')); it.hasNext();)
+        shown.append(it.next().captured(0));
+    QCOMPARE(shown, totals);
 }
 
 QTEST_MAIN(tst_reportengine)
