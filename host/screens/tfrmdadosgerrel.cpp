@@ -270,6 +270,7 @@ void TfrmDadosGerRel::sbtSalvarComoClick(QObject *)
     if (QFileInfo(fileName).suffix().isEmpty())
         fileName += filter == pdfFilter ? QStringLiteral(".pdf") : QStringLiteral(".csv");
     QString error;
-    if (!host::WriteReportFile(data, fileName, &error))
+    // Saved from the dialog, a CSV file is for the operator's spreadsheet.
+    if (!host::WriteReportFile(data, fileName, &error, host::CsvStyle::Spreadsheet))
         MensErro(error, true);
 }

@@ -10,7 +10,9 @@
 #include "reporting/reportdefinition.h"
 #include "reporting/treportdesignerdialog.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -40,6 +42,7 @@ private slots:
     void savedPdfHoldsTheChosenCalendars();
     void previewPrintAndPdfShowTheSamePages_data();
     void previewPrintAndPdfShowTheSamePages();
+    void savedCsvIsForASpreadsheet();
     void missingDefinitionNamesCodeAndDirectory();
     void parameterTheQueryLacksEndsTheRun();
     void eachOpeningCreatesANewDialog();
@@ -336,6 +339,22 @@ void tst_cli_qmr07701::previewPrintAndPdfShowTheSamePages()
     QVERIFY(outputs[0].size() > 1);
     QCOMPARE(outputs[1], outputs[0]);
     QCOMPARE(outputs[2], outputs[0]);
+}
+
+void tst_cli_qmr07701::savedCsvIsForASpreadsheet()
+{
+    insertDays("0001", "01", {QDate(2026, 3, 2)});
+    QTemporaryDir dir;
+    m_env.dialogs.saveAnswer = dir.filePath("calendario.csv");
+    setMonths("03/2026", "03/2026");
+    m_dialog->ppmSalvarRelatorio->actions().at(1)->trigger();
+    QVERIFY2(m_env.dialogs.texts().isEmpty(), qPrintable(m_env.dialogs.texts().join('\n')));
+    QFile csv(dir.filePath("calendario.csv"));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(csv.readAll()).split("\r\n").mid(0, 2),
+             (QStringList{"\uFEFFFilial;Nome da filial;Periodicidade;Nome da periodicidade;"
+                          "Dia de produção",
+                          "0001;Matriz São Paulo;01;Produção Semanal (seg–sex);02/03/2026"}));
 }
 
 void tst_cli_qmr07701::missingDefinitionNamesCodeAndDirectory()

@@ -27,6 +27,8 @@ private slots:
     void badParametersStopTheRunBeforeTheQuery_data();
     void badParametersStopTheRunBeforeTheQuery();
     void csvQuotesTextsAndWritesIsoDates();
+    void spreadsheetCsvReadsAsBrazilianPortuguese_data();
+    void spreadsheetCsvReadsAsBrazilianPortuguese();
     void batchCommandWritesTheReport_data();
     void batchCommandWritesTheReport();
     void batchCommandRefusesAParameterTheQueryLacks();
@@ -184,6 +186,41 @@ void tst_reportengine::csvQuotesTextsAndWritesIsoDates()
              QStringLiteral("CDFILIAL,NMFILIAL,DTPRODUCAO\r\n"
                             "0001,\"Matriz, \"\"Centro\"\"\",2026-03-02\r\n"
                             "0002,Rio,2026-03-03\r\n"));
+}
+
+void tst_reportengine::spreadsheetCsvReadsAsBrazilianPortuguese_data()
+{
+    QTest::addColumn<QVariantList>("row");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("date value") << QVariantList{"0001", "Matriz", QDate(2026, 3, 2)}
+                                << "0001;Matriz;02/03/2026";
+    QTest::newRow("date as the database gives it")
+        << QVariantList{"0002", "Rio", "2026-03-03"} << "0002;Rio;03/03/2026";
+    QTest::newRow("separator and quotes in a text")
+        << QVariantList{"0003", "Sul; \"Centro\", Norte", QDate(2026, 12, 31)}
+        << "0003;\"Sul; \"\"Centro\"\", Norte\";31/12/2026";
+}
+
+void tst_reportengine::spreadsheetCsvReadsAsBrazilianPortuguese()
+{
+    QFETCH(QVariantList, row);
+    QFETCH(QString, line);
+    ReportData data;
+    data.definition.columns = {
+        {"CDFILIAL", "Filial"}, {"NMFILIAL", "Nome da filial"}, {"DTPRODUCAO", "Dia de produção"}};
+    data.columns = {"CDFILIAL", "NMFILIAL", "DTPRODUCAO"};
+    data.rows = {row};
+    QTemporaryDir dir;
+    QString error;
+    QVERIFY2(
+        host::WriteReportFile(data, dir.filePath("a.csv"), &error, host::CsvStyle::Spreadsheet),
+        qPrintable(error));
+    QFile file(dir.filePath("a.csv"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(
+        file.readAll(),
+        QByteArray("\xEF\xBB\xBF") +
+            QStringLiteral("Filial;Nome da filial;Dia de produção\r\n%1\r\n").arg(line).toUtf8());
 }
 
 void tst_reportengine::batchCommandWritesTheReport_data()
