@@ -176,6 +176,30 @@ void TfrmDadosGerRel::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
+void TfrmDadosGerRel::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        focusFirstParameter();
+    }
+}
+
+void TfrmDadosGerRel::focusFirstParameter()
+{
+    // The report name box is editable and first in the tabs: a month typed at once would become
+    // the printed title.
+    for (QWidget *next = grbDadosRel->nextInFocusChain(); next != grbDadosRel;
+         next = next->nextInFocusChain()) {
+        const bool parameter = grbDadosRel->isAncestorOf(next) && !panRelat->isAncestorOf(next);
+        if (parameter && (next->focusPolicy() & Qt::TabFocus) && next->isEnabled() &&
+            next->isVisibleTo(this)) {
+            next->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
 void TfrmDadosGerRel::FormCreate(QObject *)
 {
     rpddPadrao->SetReportCode(lblCodRel->Caption());

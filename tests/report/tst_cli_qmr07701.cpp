@@ -33,6 +33,8 @@ private slots:
     void init();
     void cleanup();
 
+    void focusStartsOnTheFirstParameter_data();
+    void focusStartsOnTheFirstParameter();
     void commandChecksStopAtTheFirstFailure_data();
     void commandChecksStopAtTheFirstFailure();
     void parametersFollowTheChoices_data();
@@ -103,6 +105,26 @@ void tst_cli_qmr07701::insertDays(const QString &branch, const QString &peri,
         QVERIFY(m_env.fixture.database().exec(
             QStringLiteral("INSERT INTO CALEPRODUCAO VALUES (?, ?, ?)"),
             {branch, peri, day.toString(Qt::ISODate)}));
+}
+
+void tst_cli_qmr07701::focusStartsOnTheFirstParameter_data()
+{
+    QTest::addColumn<bool>("reopened");
+    QTest::newRow("first dialog") << false;
+    QTest::newRow("a dialog after another") << true;
+}
+
+void tst_cli_qmr07701::focusStartsOnTheFirstParameter()
+{
+    QFETCH(bool, reopened);
+    if (reopened) {
+        delete m_dialog;
+        m_dialog = openDialog();
+        QVERIFY(m_dialog);
+    }
+    // Typing at once must not rename the report: the report name box comes later in the tabs.
+    QCOMPARE(QApplication::focusWidget(), m_dialog->rbtTodosFili);
+    QCOMPARE(host::FocusTracker::instance()->LogicalFocus(m_dialog), m_dialog->rbtTodosFili);
 }
 
 void tst_cli_qmr07701::commandChecksStopAtTheFirstFailure_data()
