@@ -44,6 +44,7 @@ private slots:
     void savedPdfHoldsTheChosenCalendars();
     void previewPrintAndPdfShowTheSamePages_data();
     void previewPrintAndPdfShowTheSamePages();
+    void savedCsvIsForASpreadsheet_data();
     void savedCsvIsForASpreadsheet();
     void missingDefinitionNamesCodeAndDirectory();
     void parameterTheQueryLacksEndsTheRun();
@@ -363,20 +364,36 @@ void tst_cli_qmr07701::previewPrintAndPdfShowTheSamePages()
     QCOMPARE(outputs[2], outputs[0]);
 }
 
+void tst_cli_qmr07701::savedCsvIsForASpreadsheet_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("the demo branch")
+        << "Matriz São Paulo"
+        << "0001;Matriz São Paulo;01;Produção Semanal (seg–sex);02/03/2026";
+    QTest::newRow("the separator in a name")
+        << "Matriz; \"Centro\""
+        << "0001;\"Matriz; \"\"Centro\"\"\";01;Produção Semanal (seg–sex);02/03/2026";
+}
+
 void tst_cli_qmr07701::savedCsvIsForASpreadsheet()
 {
+    QFETCH(QString, name);
+    QFETCH(QString, line);
     insertDays("0001", "01", {QDate(2026, 3, 2)});
+    QVERIFY(m_env.fixture.database().exec("UPDATE FILIAL SET NMFILIAL = ? WHERE CDFILIAL = '0001'",
+                                          {name}));
     QTemporaryDir dir;
     m_env.dialogs.saveAnswer = dir.filePath("calendario.csv");
     setMonths("03/2026", "03/2026");
     m_dialog->ppmSalvarRelatorio->actions().at(1)->trigger();
-    QVERIFY2(m_env.dialogs.texts().isEmpty(), qPrintable(m_env.dialogs.texts().join('\n')));
+    QVERIFY(m_env.fixture.database().exec(
+        "UPDATE FILIAL SET NMFILIAL = 'Matriz São Paulo' WHERE CDFILIAL = '0001'"));
     QFile csv(dir.filePath("calendario.csv"));
     QVERIFY(csv.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(csv.readAll()).split("\r\n").mid(0, 2),
-             (QStringList{"\uFEFFFilial;Nome da filial;Periodicidade;Nome da periodicidade;"
-                          "Dia de produção",
-                          "0001;Matriz São Paulo;01;Produção Semanal (seg–sex);02/03/2026"}));
+    QCOMPARE(QString::fromUtf8(csv.readAll()),
+             "\uFEFFFilial;Nome da filial;Periodicidade;Nome da periodicidade;Dia de produção\r\n" +
+                 line + "\r\n");
 }
 
 void tst_cli_qmr07701::missingDefinitionNamesCodeAndDirectory()
