@@ -3,6 +3,7 @@
 
 #include "caleprodu_version.h"
 #include "mainwindow.h"
+#include "qttranslations.h"
 #include "reportbatch.h"
 #include "shellconfig.h"
 #include "shelloptions.h"
@@ -59,6 +60,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("caleprodu"));
     QApplication::setOrganizationName(QStringLiteral("caleprodu"));
+    if (!LoadQtTranslations())
+        std::fprintf(stderr, "caleprodu: traduções do Qt não encontradas; os diálogos do Qt "
+                             "ficam em inglês (instale qt6-translations-l10n)\n");
 
     if (!options.report.isEmpty())
         return RunReportBatch(options);

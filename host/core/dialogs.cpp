@@ -227,12 +227,24 @@ void Dialogs::PrintPreview(QPrinter *printer, const std::function<void(QPrinter 
 
 bool Dialogs::InputQuery(const QString &caption, const QString &prompt, QString &value)
 {
-    bool ok = false;
-    const QString text = QInputDialog::getText(QApplication::activeWindow(), caption, prompt,
-                                               QLineEdit::Normal, value, &ok);
-    if (ok)
-        value = text;
-    return ok;
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(value);
+    // The title bar shows the caption beside the window's icon and buttons: leave room for both.
+    // The dialog's layout fixes its width, so the text box is what widens it; the layout is built
+    // when its size is first asked.
+    const int titleBarControls = 120;
+    const int width = dialog.fontMetrics().horizontalAdvance(caption) + titleBarControls;
+    dialog.minimumSizeHint();
+    if (auto *edit = dialog.findChild<QLineEdit *>(); edit && dialog.layout()) {
+        const QMargins margins = dialog.layout()->contentsMargins();
+        edit->setMinimumWidth(width - margins.left() - margins.right());
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    value = dialog.textValue();
+    return true;
 }
 
 int Dialogs::LookupAt(const QString &title, const QStringList &headers,

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QSet>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -193,78 +194,191 @@ void paintMonth(const Canvas &c, double x, double y, double w, const QDate &mont
     c.frame(x, y, w, gridHeight);
 }
 
+// The months of one year that fall in the range, and the production days counted in them.
+struct YearBlock
+{
+    int year = 0;
+    QDate first; // the range's part of the year
+    QDate last;
+    QList<QDate> months;
+    int total = 0;
+};
+
+QList<YearBlock> yearBlocks(const CalendarGroup &group, const QDate &from, const QDate &to)
+{
+    QList<YearBlock> blocks;
+    if (!from.isValid() || !to.isValid())
+        return blocks;
+    for (int year = from.year(); year <= to.year(); ++year) {
+        YearBlock block{
+            year, std::max(from, QDate(year, 1, 1)), std::min(to, QDate(year, 12, 31)), {}, 0};
+        for (const QDate &day : group.days)
+            block.total += day >= block.first && day <= block.last;
+        // A year without a production day says nothing about the calendar.
+        if (block.total == 0)
+            continue;
+        for (QDate month(year, block.first.month(), 1); month <= block.last;
+             month = month.addMonths(1))
+            block.months.append(month);
+        blocks.append(block);
+    }
+    return blocks;
+}
+
+// What the year's total counts: the year, its whole months ("janeiro a março de 2026"), or days.
+QString blockRange(const YearBlock &block)
+{
+    const bool wholeMonths = block.first.day() == 1 && block.last.day() == block.last.daysInMonth();
+    if (!wholeMonths)
+        return QStringLiteral("%1 a %2").arg(block.first.toString(QStringLiteral("dd/MM/yyyy")),
+                                             block.last.toString(QStringLiteral("dd/MM/yyyy")));
+    if (block.first.month() == 1 && block.last.month() == 12)
+        return QString::number(block.year);
+    const QString first = QString::fromUtf8(monthNames[block.first.month() - 1]).toLower();
+    if (block.first.month() == block.last.month())
+        return QStringLiteral("%1 de %2").arg(first).arg(block.year);
+    return QStringLiteral("%1 a %2 de %3")
+        .arg(first, QString::fromUtf8(monthNames[block.last.month() - 1]).toLower())
+        .arg(block.year);
+}
+
+double blockHeight(const YearBlock &block)
+{
+    const qsizetype rows = (block.months.size() + gridsPerRow - 1) / gridsPerRow;
+    return yearHeight + double(rows) * (gridHeight + rowGap);
+}
+
+// Fills pages from top to bottom. Every page opens with the heading of the calendar it shows, so a
+// page read alone still says whose calendar it is.
+class PageFlow
+{
+public:
+    PageFlow(double width, double top, double bottom)
+        : m_width(width)
+        , m_top(top)
+        , m_bottom(bottom)
+        , m_y(top)
+    {}
+
+    QList<QList<PageOp>> pages{{}};
+
+    // Starts the calendar on this page when it has room for its heading and first block.
+    void startGroup(const CalendarGroup &group, double firstBlock)
+    {
+        m_group = &group;
+        if (m_y > m_top && m_y + groupGap + groupHeight + firstBlock > m_bottom) {
+            pages.append(QList<PageOp>());
+            m_y = m_top;
+        }
+        if (m_y > m_top)
+            m_y += groupGap;
+        heading(false);
+    }
+    // Room for a block of that height: on this page, else on the next one; a block taller than a
+    // page starts on a page of its own.
+    void reserve(double height)
+    {
+        if (m_y + height > m_bottom && !m_onlyHeading)
+            newPage();
+    }
+    void add(double height, const std::function<void(const Canvas &, double y)> &paint)
+    {
+        place(height, paint);
+        m_onlyHeading = false;
+    }
+    double width() const { return m_width; }
+
+private:
+    static constexpr double groupGap = 8;
+    static constexpr double continuedWidth = 70;
+
+    void newPage()
+    {
+        pages.append(QList<PageOp>());
+        m_y = m_top;
+        heading(true);
+    }
+    void heading(bool continued)
+    {
+        const QString caption = m_group->captions.join(QStringLiteral("     "));
+        place(groupHeight, [caption, continued, width = m_width](const Canvas &c, double y) {
+            const double mark = continued ? continuedWidth : 0;
+            c.fill(0, y, width, groupHeight - 4, band);
+            c.text(6, y, width - 12 - mark, groupHeight - 4, Qt::AlignLeft | Qt::AlignVCenter,
+                   caption, 10, true);
+            if (continued)
+                c.text(width - 6 - mark, y, mark, groupHeight - 4,
+                       Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("(continuação)"), 8.5);
+        });
+        m_onlyHeading = true;
+    }
+    void place(double height, const std::function<void(const Canvas &, double y)> &paint)
+    {
+        pages.last().append([paint, y = m_y](const Canvas &c) { paint(c, y); });
+        m_y += height;
+    }
+
+    double m_width;
+    double m_top;
+    double m_bottom;
+    double m_y;
+    bool m_onlyHeading = false;
+    const CalendarGroup *m_group = nullptr;
+};
+
+void placeYear(PageFlow &flow, const YearBlock &block, const QSet<QDate> &days, const QDate &from,
+               const QDate &to)
+{
+    // A year stays on one page when it fits on one; else it breaks between rows of months.
+    flow.reserve(blockHeight(block));
+    flow.add(yearHeight, [block](const Canvas &c, double y) {
+        c.text(0, y, c.width, yearHeight - 4, Qt::AlignLeft | Qt::AlignVCenter,
+               QString::number(block.year), 11, true);
+        c.text(0, y, c.width, yearHeight - 4, Qt::AlignRight | Qt::AlignVCenter,
+               QStringLiteral("Total de %1: %2 de produção")
+                   .arg(blockRange(block), dayCount(block.total)),
+               9, true);
+    });
+    const double gridWidth = (flow.width() - (gridsPerRow - 1) * columnGap) / gridsPerRow;
+    for (qsizetype first = 0; first < block.months.size(); first += gridsPerRow) {
+        flow.reserve(gridHeight + rowGap);
+        const QList<QDate> row = block.months.mid(first, gridsPerRow);
+        flow.add(gridHeight + rowGap, [=](const Canvas &c, double y) {
+            for (qsizetype i = 0; i < row.size(); ++i)
+                paintMonth(c, double(i) * (gridWidth + columnGap), y, gridWidth, row[i], days, from,
+                           to);
+        });
+    }
+}
+
 // Lays the calendar out in pages: each page a list of drawing steps.
 QList<QList<PageOp>> calendarPages(const ReportData &data, double width, double height)
 {
     const ReportLayout &layout = data.definition.layout;
     const QDate from = asDate(data.Parameter(layout.from));
     const QDate to = asDate(data.Parameter(layout.to));
+    QList<std::pair<const CalendarGroup *, QList<YearBlock>>> calendars;
     const QList<CalendarGroup> groups = calendarGroups(data);
-    const double top = headerHeight;
-    const double bottom = height - footerHeight;
-    const double rowHeight = gridHeight + rowGap;
-    const double gridWidth = (width - (gridsPerRow - 1) * columnGap) / gridsPerRow;
-
-    QList<QList<PageOp>> pages{{}};
-    double y = top;
-    const auto need = [&](double h) {
-        if (y + h > bottom && y > top) {
-            pages.append(QList<PageOp>());
-            y = top;
-        }
-    };
-    if (groups.isEmpty() || !from.isValid() || !to.isValid()) {
-        pages.last().append([y, width](const Canvas &c) {
-            c.text(0, y + 8, width, 16, Qt::AlignLeft | Qt::AlignVCenter,
+    for (const CalendarGroup &group : groups) {
+        if (QList<YearBlock> blocks = yearBlocks(group, from, to); !blocks.isEmpty())
+            calendars.append({&group, blocks});
+    }
+    PageFlow flow(width, headerHeight, height - footerHeight);
+    if (calendars.isEmpty()) {
+        flow.pages.last().append([width](const Canvas &c) {
+            c.text(0, headerHeight + 8, width, 16, Qt::AlignLeft | Qt::AlignVCenter,
                    QStringLiteral("Nenhum dia de produção nas filiais, periodicidades e meses "
                                   "escolhidos."),
                    10);
         });
-        return pages;
+        return flow.pages;
     }
-
-    for (const CalendarGroup &group : groups) {
-        if (y > top)
-            y += 8;
-        need(groupHeight + yearHeight + rowHeight);
-        pages.last().append([y, width, captions = group.captions](const Canvas &c) {
-            c.fill(0, y, width, groupHeight - 4, band);
-            c.text(6, y, width - 12, groupHeight - 4, Qt::AlignLeft | Qt::AlignVCenter,
-                   captions.join(QStringLiteral("     ")), 10, true);
-        });
-        y += groupHeight;
-        for (int year = from.year(); year <= to.year(); ++year) {
-            QList<QDate> months;
-            for (int m = 1; m <= 12; ++m) {
-                const QDate month(year, m, 1);
-                if (month.addMonths(1) > from && month <= to)
-                    months.append(month);
-            }
-            int total = 0;
-            for (const QDate &day : group.days)
-                total += day.year() == year && day >= from && day <= to;
-            need(yearHeight + rowHeight);
-            pages.last().append([y, width, year, total](const Canvas &c) {
-                c.text(0, y, width, yearHeight - 4, Qt::AlignLeft | Qt::AlignVCenter,
-                       QStringLiteral("%1").arg(year), 11, true);
-                c.text(0, y, width, yearHeight - 4, Qt::AlignRight | Qt::AlignVCenter,
-                       QStringLiteral("Total de %1: %2 de produção").arg(year).arg(dayCount(total)),
-                       9, true);
-            });
-            y += yearHeight;
-            for (int first = 0; first < months.size(); first += gridsPerRow) {
-                need(rowHeight);
-                const QList<QDate> row = months.mid(first, gridsPerRow);
-                pages.last().append([=, days = group.days](const Canvas &c) {
-                    for (int i = 0; i < row.size(); ++i)
-                        paintMonth(c, i * (gridWidth + columnGap), y, gridWidth, row[i], days, from,
-                                   to);
-                });
-                y += rowHeight;
-            }
-        }
+    for (const auto &[group, blocks] : calendars) {
+        flow.startGroup(*group, blockHeight(blocks.first()));
+        for (const YearBlock &block : blocks)
+            placeYear(flow, block, group->days, from, to);
     }
-    return pages;
+    return flow.pages;
 }
 
 void paintPageFrame(const Canvas &c, const ReportData &data, const QString &summary, int page,

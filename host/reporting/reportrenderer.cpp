@@ -8,6 +8,7 @@
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 namespace {
@@ -19,19 +20,56 @@ void checkLayout(const ReportData &data)
                                  .arg(data.definition.code, data.definition.layout.kind));
 }
 
-QString csvField(const QVariant &value)
+// A date, whether the driver gives it as a date (PostgreSQL) or as ISO text (SQLite).
+QDate dateValue(const QVariant &value)
 {
-    QString text;
     if (value.typeId() == QMetaType::QDate || value.typeId() == QMetaType::QDateTime)
-        text = value.toDate().toString(Qt::ISODate);
-    else
-        text = value.toString();
-    if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
+        return value.toDate();
+    const QString text = value.toString();
+    static const QRegularExpression isoDate(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    return isoDate.match(text).hasMatch() ? QDate::fromString(text, Qt::ISODate) : QDate();
+}
+
+QString csvField(const QVariant &value, host::CsvStyle style)
+{
+    const QChar separator =
+        style == host::CsvStyle::Spreadsheet ? QLatin1Char(';') : QLatin1Char(',');
+    QString text = value.toString();
+    if (const QDate date = dateValue(value); date.isValid())
+        text = style == host::CsvStyle::Spreadsheet ? date.toString(QStringLiteral("dd/MM/yyyy"))
+                                                    : date.toString(Qt::ISODate);
+    if (text.contains(separator) || text.contains(QLatin1Char('"')) ||
         text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))) {
         text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
         text = QLatin1Char('"') + text + QLatin1Char('"');
     }
     return text;
+}
+
+QString columnLabel(const ReportData &data, const QString &name)
+{
+    for (const ReportColumn &column : data.definition.columns) {
+        if (column.name == name && !column.label.isEmpty())
+            return column.label;
+    }
+    return name;
+}
+
+// The header: the columns' names for programs, their labels for people.
+QVariantList csvHeader(const ReportData &data, host::CsvStyle style)
+{
+    QVariantList header;
+    for (const QString &name : data.columns)
+        header.append(style == host::CsvStyle::Spreadsheet ? columnLabel(data, name) : name);
+    return header;
+}
+
+QString csvLine(const QVariantList &values, host::CsvStyle style)
+{
+    QStringList fields;
+    for (const QVariant &value : values)
+        fields.append(csvField(value, style));
+    return fields.join(style == host::CsvStyle::Spreadsheet ? QLatin1Char(';') : QLatin1Char(','));
 }
 
 bool failWith(QString *error, const QString &fileName, const QString &reason)
@@ -44,6 +82,12 @@ bool failWith(QString *error, const QString &fileName, const QString &reason)
 } // namespace
 
 namespace host {
+
+QPageLayout ReportPageLayout()
+{
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(12, 12, 12, 12),
+                       QPageLayout::Millimeter);
+}
 
 void PaintReport(const ReportData &data, QPagedPaintDevice *device)
 {
@@ -59,8 +103,7 @@ bool WriteReportPdf(const ReportData &data, const QString &fileName, QString *er
         return failWith(error, fileName, file.errorString());
     {
         QPdfWriter writer(&file);
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
+        writer.setPageLayout(ReportPageLayout());
         writer.setResolution(300);
         writer.setTitle(QStringLiteral("%1 - %2").arg(data.definition.code, data.title));
         writer.setCreator(QStringLiteral("caleprodu"));
@@ -71,31 +114,31 @@ bool WriteReportPdf(const ReportData &data, const QString &fileName, QString *er
     return true;
 }
 
-bool WriteReportCsv(const ReportData &data, const QString &fileName, QString *error)
+bool WriteReportCsv(const ReportData &data, const QString &fileName, QString *error, CsvStyle style)
 {
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return failWith(error, fileName, file.errorString());
-    QStringList lines{data.columns.join(QLatin1Char(','))};
-    for (const QVariantList &row : data.rows) {
-        QStringList fields;
-        for (const QVariant &value : row)
-            fields.append(csvField(value));
-        lines.append(fields.join(QLatin1Char(',')));
-    }
+    // The byte order mark is how a spreadsheet knows the file is UTF-8.
+    if (style == CsvStyle::Spreadsheet)
+        file.write("\xEF\xBB\xBF");
+    QStringList lines{csvLine(csvHeader(data, style), style)};
+    for (const QVariantList &row : data.rows)
+        lines.append(csvLine(row, style));
     file.write((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
     if (!file.commit())
         return failWith(error, fileName, file.errorString());
     return true;
 }
 
-bool WriteReportFile(const ReportData &data, const QString &fileName, QString *error)
+bool WriteReportFile(const ReportData &data, const QString &fileName, QString *error,
+                     CsvStyle style)
 {
     const QString suffix = QFileInfo(fileName).suffix().toLower();
     if (suffix == QLatin1String("pdf"))
         return WriteReportPdf(data, fileName, error);
     if (suffix == QLatin1String("csv"))
-        return WriteReportCsv(data, fileName, error);
+        return WriteReportCsv(data, fileName, error, style);
     if (error)
         *error =
             QStringLiteral("Formato de saída desconhecido: %1 (use .pdf ou .csv).").arg(fileName);

@@ -176,6 +176,30 @@ void TfrmDadosGerRel::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
+void TfrmDadosGerRel::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        focusFirstParameter();
+    }
+}
+
+void TfrmDadosGerRel::focusFirstParameter()
+{
+    // The report name box is editable and first in the tabs: a month typed at once would become
+    // the printed title.
+    for (QWidget *next = grbDadosRel->nextInFocusChain(); next != grbDadosRel;
+         next = next->nextInFocusChain()) {
+        const bool parameter = grbDadosRel->isAncestorOf(next) && !panRelat->isAncestorOf(next);
+        if (parameter && (next->focusPolicy() & Qt::TabFocus) && next->isEnabled() &&
+            next->isVisibleTo(this)) {
+            next->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
 void TfrmDadosGerRel::FormCreate(QObject *)
 {
     rpddPadrao->SetReportCode(lblCodRel->Caption());
@@ -213,10 +237,10 @@ bool TfrmDadosGerRel::runReport(ReportData *data)
 
 namespace {
 
-// Preview and print lay the report out on the same paper.
+// Preview, print and the saved PDF lay the report out on the same paper, so their pages match.
 void setUpPrinter(QPrinter &printer, const ReportData &data)
 {
-    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageLayout(host::ReportPageLayout());
     printer.setDocName(data.title);
 }
 
@@ -270,6 +294,7 @@ void TfrmDadosGerRel::sbtSalvarComoClick(QObject *)
     if (QFileInfo(fileName).suffix().isEmpty())
         fileName += filter == pdfFilter ? QStringLiteral(".pdf") : QStringLiteral(".csv");
     QString error;
-    if (!host::WriteReportFile(data, fileName, &error))
+    // Saved from the dialog, a CSV file is for the operator's spreadsheet.
+    if (!host::WriteReportFile(data, fileName, &error, host::CsvStyle::Spreadsheet))
         MensErro(error, true);
 }

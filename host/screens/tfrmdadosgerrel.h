@@ -73,10 +73,13 @@ public:
 protected:
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildToolBar();
     void buildDataGroup();
+    // Gives the focus to the first parameter control of grbDadosRel in tab order.
+    void focusFirstParameter();
     // Runs the report's query; false when the run was dropped. A missing definition shows
     // Arq_Rel_Err and ends the running handler.
     bool runReport(ReportData *data);
@@ -84,4 +87,5 @@ private:
     QString m_helpFile;
     int m_helpContext = 0;
     QString m_saveFilter;
+    bool m_shown = false;
 };

@@ -12,7 +12,9 @@
 
 #include <demodata.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -33,6 +35,8 @@ private slots:
     void init();
     void cleanup();
 
+    void focusStartsOnTheFirstParameter_data();
+    void focusStartsOnTheFirstParameter();
     void commandChecksStopAtTheFirstFailure_data();
     void commandChecksStopAtTheFirstFailure();
     void parametersFollowTheChoices_data();
@@ -40,6 +44,10 @@ private slots:
     void listsSurviveReactivationOnly();
     void emptyBranchTableStopsTheSearch();
     void savedPdfHoldsTheChosenCalendars();
+    void previewPrintAndPdfShowTheSamePages_data();
+    void previewPrintAndPdfShowTheSamePages();
+    void savedCsvIsForASpreadsheet_data();
+    void savedCsvIsForASpreadsheet();
     void missingDefinitionNamesCodeAndDirectory();
     void parameterTheQueryLacksEndsTheRun();
     void eachOpeningCreatesANewDialog();
@@ -65,6 +73,8 @@ void tst_cli_qmr07701::init()
     m_env.reset();
     m_env.dialogs.listAnswers.clear();
     m_env.dialogs.previewFile.clear();
+    m_env.dialogs.printFile.clear();
+    m_env.dialogs.inputAnswer.reset();
     if (QByteArray(QTest::currentTestFunction()) == "calendarPrintButtonOpensTheDialog")
         return;
     m_dialog = openDialog();
@@ -98,6 +108,26 @@ void tst_cli_qmr07701::insertDays(const QString &branch, const QString &peri,
         QVERIFY(m_env.fixture.database().exec(
             QStringLiteral("INSERT INTO CALEPRODUCAO VALUES (?, ?, ?)"),
             {branch, peri, day.toString(Qt::ISODate)}));
+}
+
+void tst_cli_qmr07701::focusStartsOnTheFirstParameter_data()
+{
+    QTest::addColumn<bool>("reopened");
+    QTest::newRow("first dialog") << false;
+    QTest::newRow("a dialog after another") << true;
+}
+
+void tst_cli_qmr07701::focusStartsOnTheFirstParameter()
+{
+    QFETCH(bool, reopened);
+    if (reopened) {
+        delete m_dialog;
+        m_dialog = openDialog();
+        QVERIFY(m_dialog);
+    }
+    // Typing at once must not rename the report: the report name box comes later in the tabs.
+    QCOMPARE(QApplication::focusWidget(), m_dialog->rbtTodosFili);
+    QCOMPARE(host::FocusTracker::instance()->LogicalFocus(m_dialog), m_dialog->rbtTodosFili);
 }
 
 void tst_cli_qmr07701::commandChecksStopAtTheFirstFailure_data()
@@ -276,13 +306,96 @@ void tst_cli_qmr07701::savedPdfHoldsTheChosenCalendars()
     QVERIFY(text.contains("Filial 0001 – Matriz São Paulo"));
     QVERIFY(text.contains("Filial 0002 – Filial Rio de Janeiro"));
     QVERIFY(!text.contains("Curitiba"));
-    QVERIFY(text.contains("Total de 2026: 3 dias de produção"));
+    QVERIFY(text.contains("Total de janeiro a março de 2026: 3 dias de produção"));
     QStringList counts;
     const QRegularExpression month(QStringLiteral("Produção: (\\d+) dias?"));
     for (auto it = month.globalMatch(text); it.hasNext();)
         counts.append(it.next().captured(1));
     // Weekdays less the 20th: January 21, February 20 (the 20th is a Friday), March 21.
     QCOMPARE(counts, (QStringList{"21", "19", "21", "1", "0", "2"}));
+}
+
+void tst_cli_qmr07701::previewPrintAndPdfShowTheSamePages_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::newRow("a quarter") << "01/2026"
+                               << "03/2026";
+    QTest::newRow("two years") << "01/2026"
+                               << "12/2027";
+}
+
+void tst_cli_qmr07701::previewPrintAndPdfShowTheSamePages()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    for (const char *branch : {"0001", "0002", "0003", "0004"})
+        insertDays(branch, "01", {QDate(2026, 1, 5), QDate(2026, 3, 5), QDate(2027, 5, 5)});
+    QTemporaryDir dir;
+    m_env.dialogs.previewFile = dir.filePath("preview.pdf");
+    m_env.dialogs.printFile = dir.filePath("print.pdf");
+    m_env.dialogs.saveAnswer = dir.filePath("saved.pdf");
+    setMonths(first, last);
+    m_dialog->sbtPreview->click();
+    m_dialog->sbtPrint->click();
+    m_dialog->sbtSalvarComo->click();
+    QVERIFY2(m_env.dialogs.texts().isEmpty(), qPrintable(m_env.dialogs.texts().join('\n')));
+
+    // Each page as the calendars and months it shows: the glyphs' places may differ by a point.
+    const QRegularExpression landmark(QStringLiteral("Filial \\d{4}|Periodicidade \\d{2}|"
+                                                     "\\w+ de \\d{4}|Página \\d+ de \\d+"));
+    QList<QStringList> outputs;
+    for (const char *file : {"preview.pdf", "print.pdf", "saved.pdf"}) {
+        QProcess process;
+        process.start(pdftotext, {dir.filePath(QLatin1String(file)), "-"});
+        QVERIFY(process.waitForFinished());
+        QStringList pages;
+        for (const QString &page : QString::fromUtf8(process.readAllStandardOutput()).split('\f')) {
+            QStringList found;
+            for (auto it = landmark.globalMatch(page); it.hasNext();)
+                found.append(it.next().captured(0));
+            pages.append(found.join('|'));
+        }
+        outputs.append(pages);
+    }
+    QVERIFY(outputs[0].size() > 1);
+    QCOMPARE(outputs[1], outputs[0]);
+    QCOMPARE(outputs[2], outputs[0]);
+}
+
+void tst_cli_qmr07701::savedCsvIsForASpreadsheet_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("the demo branch")
+        << "Matriz São Paulo"
+        << "0001;Matriz São Paulo;01;Produção Semanal (seg–sex);02/03/2026";
+    QTest::newRow("the separator in a name")
+        << "Matriz; \"Centro\""
+        << "0001;\"Matriz; \"\"Centro\"\"\";01;Produção Semanal (seg–sex);02/03/2026";
+}
+
+void tst_cli_qmr07701::savedCsvIsForASpreadsheet()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, line);
+    insertDays("0001", "01", {QDate(2026, 3, 2)});
+    QVERIFY(m_env.fixture.database().exec("UPDATE FILIAL SET NMFILIAL = ? WHERE CDFILIAL = '0001'",
+                                          {name}));
+    QTemporaryDir dir;
+    m_env.dialogs.saveAnswer = dir.filePath("calendario.csv");
+    setMonths("03/2026", "03/2026");
+    m_dialog->ppmSalvarRelatorio->actions().at(1)->trigger();
+    QVERIFY(m_env.fixture.database().exec(
+        "UPDATE FILIAL SET NMFILIAL = 'Matriz São Paulo' WHERE CDFILIAL = '0001'"));
+    QFile csv(dir.filePath("calendario.csv"));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(csv.readAll()),
+             "\uFEFFFilial;Nome da filial;Periodicidade;Nome da periodicidade;Dia de produção\r\n" +
+                 line + "\r\n");
 }
 
 void tst_cli_qmr07701::missingDefinitionNamesCodeAndDirectory()

@@ -76,8 +76,12 @@ bool ScriptedDialogs::ListSearch(const QString &title, const QStringList &header
     return true;
 }
 
-bool ScriptedDialogs::PrintSetup(QPrinter *)
+bool ScriptedDialogs::PrintSetup(QPrinter *printer)
 {
+    if (printAnswer && !printFile.isEmpty()) {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(printFile);
+    }
     return printAnswer;
 }
 

@@ -73,6 +73,8 @@ public:
     bool printAnswer = true;
     QString saveAnswer;
     QString previewFile;
+    // When set, an accepted print set-up sends the pages to this PDF file instead of a printer.
+    QString printFile;
     std::optional<QString> inputAnswer;
 
     // When true, each message opens a real modal window that takes the activation and the
