@@ -3,12 +3,31 @@
 #include "core/eventboundary.h"
 #include "screens/tfrmpadraogrid.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QKeySequence>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSettings>
+
+#include <memory>
+
+namespace {
+
+// Kept apart from the shell's configuration file, whose keys the operator writes.
+std::unique_ptr<QSettings> windowSettings()
+{
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                       QCoreApplication::organizationName(),
+                                       QStringLiteral("window"));
+}
+
+const QString geometryKey = QStringLiteral("MainWindow/geometry");
+
+} // namespace
 
 MainWindow::MainWindow(std::function<void()> openCalendar, QWidget *parent)
     : QMainWindow(parent)
@@ -17,7 +36,7 @@ MainWindow::MainWindow(std::function<void()> openCalendar, QWidget *parent)
     setObjectName(QStringLiteral("frmPrincipal"));
     setWindowTitle(QStringLiteral("Produção"));
     setCentralWidget(m_mdiArea);
-    fitToScreen();
+    placeOnScreen();
     scrollScreensIntoReach();
 
     QMenu *production = menuBar()->addMenu(QStringLiteral("&Produção"));
@@ -68,6 +87,21 @@ void MainWindow::showScreenMenus()
         menuBar()->insertAction(m_windowsMenu, menu);
         m_screenMenus.append(menu);
     }
+}
+
+void MainWindow::placeOnScreen()
+{
+    fitToScreen();
+    const QByteArray saved = windowSettings()->value(geometryKey).toByteArray();
+    if (saved.isEmpty() || !restoreGeometry(saved))
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted())
+        windowSettings()->setValue(geometryKey, saveGeometry());
 }
 
 void MainWindow::fitToScreen()

@@ -27,8 +27,13 @@ private:
     // Puts the active screen's menus in the menu bar in place of those of the screen before.
     void showScreenMenus();
 
-    // Opens at its standard size centred on the screen's usable area, or maximised when that
-    // area is smaller.
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // The first time maximised, restoring to its standard size centred on the screen's usable
+    // area (the whole area when smaller); afterwards as the operator last left it.
+    void placeOnScreen();
     void fitToScreen();
     void scrollScreensIntoReach();
     // Ctrl+F4 closes the active screen.

@@ -32,6 +32,32 @@ QDate parseMonth(const QString &text)
     return QDate(year, month, 1);
 }
 
+// Where typing would go in a text shown through the mask: its first blank; -1 when it is full.
+int firstBlank(const QString &shown)
+{
+    return int(shown.indexOf(QLatin1Char(' ')));
+}
+
+// A click leaves the cursor where it lands; past the first blank of the mask the keys would have
+// nowhere to go, so the cursor is taken back to that blank. A click among typed digits stays.
+class CursorToFirstBlank : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease) {
+            auto *edit = static_cast<QLineEdit *>(watched);
+            const int blank = firstBlank(edit->displayText());
+            if (!edit->hasSelectedText() && blank >= 0 && edit->cursorPosition() > blank)
+                edit->setCursorPosition(blank);
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 TDateEditPlus::TDateEditPlus(QWidget *parent)
@@ -41,6 +67,7 @@ TDateEditPlus::TDateEditPlus(QWidget *parent)
     m_edit->setObjectName(QStringLiteral("editor"));
     // Blanks are spaces, so an untouched editor reads as empty.
     m_edit->setInputMask(QStringLiteral("99/9999; "));
+    m_edit->installEventFilter(new CursorToFirstBlank(m_edit));
     const auto buttons = host::detail::addStepButtons(this, m_edit, QStringLiteral("Próximo mês"),
                                                       QStringLiteral("Mês anterior"),
                                                       [this](int steps) { StepBy(steps); });

@@ -4,12 +4,28 @@
 
 #include <QKeyEvent>
 
+#include <utility>
+
 TRadioButton::TRadioButton(QWidget *parent)
     : QRadioButton(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
-    connect(this, &QAbstractButton::clicked, this,
-            [this] { host::guard(this, [this] { ::raise(OnClick, this); }); });
+    connect(this, &QAbstractButton::clicked, this, &TRadioButton::raiseClickWhenChosen);
+}
+
+void TRadioButton::nextCheckState()
+{
+    const bool wasChecked = isChecked();
+    QRadioButton::nextCheckState();
+    m_becameChecked = !wasChecked && isChecked();
+}
+
+void TRadioButton::raiseClickWhenChosen()
+{
+    // A click on the checked button changes nothing; its handler would drop what it holds.
+    if (!std::exchange(m_becameChecked, false))
+        return;
+    host::guard(this, [this] { ::raise(OnClick, this); });
 }
 
 void TRadioButton::SetChecked(bool checked)

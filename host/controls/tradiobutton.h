@@ -33,11 +33,17 @@ public:
     static int VirtualKey(int qtKey);
 
     // Raised when the operator chooses the button (mouse, space, arrow keys) or the program calls
-    // click().
+    // click(), and only when that makes it checked: choosing the checked one again raises nothing.
     TNotifyEvent OnClick;
     // Raised for every key pressed while the button has the focus, before the button handles it.
     TRadioKeyEvent OnKeyDown;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void nextCheckState() override;
+
+private:
+    void raiseClickWhenChosen();
+
+    bool m_becameChecked = false;
 };

@@ -2,6 +2,8 @@
 
 #include "core/eventboundary.h"
 
+#include <QKeyEvent>
+
 TSpeedButton::TSpeedButton(QWidget *parent)
     : QToolButton(parent)
 {
@@ -28,7 +30,36 @@ void TSpeedButton::SetShowHint(bool show)
 
 void TSpeedButton::updateToolTip()
 {
-    setToolTip(m_showHint ? m_hint : QString());
+    QString tip = m_hint;
+    if (!shortcut().isEmpty())
+        tip += QStringLiteral(" (%1)").arg(shortcut().toString(QKeySequence::NativeText));
+    setToolTip(m_showHint ? tip : QString());
+}
+
+void TSpeedButton::SetShortcut(const QKeySequence &key)
+{
+    setShortcut(key);
+    updateToolTip();
+}
+
+bool TSpeedButton::event(QEvent *event)
+{
+    // The toolkit's own answer clicks later, by a timer; the command runs now, as a click would.
+    if (event->type() == QEvent::Shortcut) {
+        if (isEnabled())
+            click();
+        return true;
+    }
+    return QToolButton::event(event);
+}
+
+void TSpeedButton::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        click();
+        return;
+    }
+    QToolButton::keyPressEvent(event);
 }
 
 void TSpeedButton::SetCaption(const QString &caption)

@@ -3,6 +3,7 @@
 #include "calehost_export.h"
 #include "core/events.h"
 
+#include <QKeySequence>
 #include <QPixmap>
 #include <QToolButton>
 
@@ -28,9 +29,17 @@ public:
     QPixmap Glyph() const { return m_glyph; }
     // Places the button at a left and top inside its parent.
     void SetBounds(int left, int top, int width, int height);
+    // A key that clicks the button from anywhere in its window, named in the hint: "Exportar
+    // (Alt+E)". The accessible name stays the hint alone; the key is its shortcut.
+    void SetShortcut(const QKeySequence &key);
 
     // Raised when the operator clicks the button, or the program calls click().
     TNotifyEvent OnClick;
+
+protected:
+    bool event(QEvent *event) override;
+    // Enter on a button that took the focus by Tab runs it, as Space does.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void updateToolTip();

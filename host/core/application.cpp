@@ -1,5 +1,6 @@
 #include "core/application.h"
 
+#include <QEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -10,6 +11,54 @@ namespace host {
 namespace {
 QPointer<QWidget> g_mainForm;
 QPointer<QMdiArea> g_mdiArea;
+// The centre of the area, or its top left corner when the window is larger, so that its title
+// bar stays in reach.
+QPoint centredIn(const QSize &area, const QSize &window)
+{
+    return QPoint(qMax(0, (area.width() - window.width()) / 2),
+                  qMax(0, (area.height() - window.height()) / 2));
+}
+
+// Keeps a newly opened sub-window centred while the work area settles (the main window may be
+// maximised by the window system after the screen opened), until something else moves it.
+class CentreUntilMoved : public QObject
+{
+public:
+    CentreUntilMoved(QMdiSubWindow *sub, QWidget *viewport)
+        : QObject(sub)
+        , m_sub(sub)
+        , m_viewport(viewport)
+    {
+        viewport->installEventFilter(this);
+        sub->installEventFilter(this);
+        centre();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_viewport && event->type() == QEvent::Resize)
+            centre();
+        else if (watched == m_sub && event->type() == QEvent::Move && !m_centring)
+            deleteLater();
+        return false;
+    }
+
+private:
+    void centre()
+    {
+        if (!m_sub || !m_viewport || m_sub->isMaximized() || m_sub->isMinimized())
+            return;
+        m_centring = true;
+        m_sub->move(centredIn(m_viewport->size(), m_sub->size()));
+        m_centring = false;
+    }
+
+    QPointer<QMdiSubWindow> m_sub;
+    QPointer<QWidget> m_viewport;
+    bool m_centring = false;
+};
+
 } // namespace
 
 void SetMainForm(QWidget *mainForm, QMdiArea *mdiArea)
@@ -36,7 +85,8 @@ QMdiSubWindow *ShowMdiChild(QWidget *screen)
         return nullptr;
     }
     auto *sub = qobject_cast<QMdiSubWindow *>(screen->parentWidget());
-    if (!sub || sub->mdiArea() != g_mdiArea) {
+    const bool opening = !sub || sub->mdiArea() != g_mdiArea;
+    if (opening) {
         sub = g_mdiArea->addSubWindow(screen);
         sub->setAttribute(Qt::WA_DeleteOnClose);
     }
@@ -45,6 +95,8 @@ QMdiSubWindow *ShowMdiChild(QWidget *screen)
         sub->showNormal();
     sub->show();
     screen->show();
+    if (opening)
+        new CentreUntilMoved(sub, g_mdiArea->viewport());
     g_mdiArea->setActiveSubWindow(sub);
     return sub;
 }

@@ -1,6 +1,7 @@
 #include "core/dialogs.h"
 
 #include "core/exceptions.h"
+#include "core/focustracker.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -267,6 +268,10 @@ void SetDialogs(Dialogs *dialogs)
 
 void ShowError(const QString &text)
 {
+    // The box takes the activation; what gives the focus back after it must not leave the field
+    // the error is about, or leaving it again would show the box again.
+    if (QWidget *focus = QApplication::focusWidget())
+        host::FocusTracker::instance()->HoldFocus(host::FocusTracker::FormOf(focus));
     CurrentDialogs()->MessageBox(TMsgDlgType::mtError, text, mbOK, 0);
 }
 

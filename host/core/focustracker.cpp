@@ -4,6 +4,7 @@
 #include "core/twincontrol.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -34,12 +35,58 @@ void raiseEnter(QWidget *widget)
         raise(control->OnEnter, widget);
 }
 
+bool isOperatorMove(Qt::FocusReason reason)
+{
+    return reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
+           reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+}
+
+bool canTakeFocus(const QWidget *control)
+{
+    return control && control->isVisible() && control->isEnabled() &&
+           control->focusPolicy() != Qt::NoFocus;
+}
+
 } // namespace
 
 FocusTracker::FocusTracker(QObject *parent)
     : QObject(parent)
 {
     connect(qApp, &QApplication::focusChanged, this, &FocusTracker::focusChanged);
+    // Sees the reason of each focus move before focusChanged reports it, and the operator's keys
+    // that end a hold. A click is no such sign: its focus move comes before the press is seen, and
+    // the press would end the hold that its own refused move had set.
+    qApp->installEventFilter(this);
+}
+
+bool FocusTracker::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn && watched->isWidgetType()) {
+        m_lastFocusIn = watched;
+        m_lastFocusInReason = static_cast<QFocusEvent *>(event)->reason();
+    } else if (m_heldForm && event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+               FormOf(static_cast<QWidget *>(watched)) == m_heldForm) {
+        m_heldForm = nullptr;
+    }
+    return false;
+}
+
+void FocusTracker::HoldFocus(QWidget *form)
+{
+    m_heldForm = form;
+}
+
+bool FocusTracker::undoMoveWhileHeld(QWidget *form, Qt::FocusReason reason)
+{
+    if (!m_heldForm || form != m_heldForm)
+        return false;
+    QWidget *held = m_logical.value(form);
+    if (isOperatorMove(reason) || !canTakeFocus(held)) {
+        m_heldForm = nullptr;
+        return false;
+    }
+    Focus(held);
+    return true;
 }
 
 FocusTracker *FocusTracker::instance()
@@ -138,6 +185,10 @@ void FocusTracker::focusChanged(QWidget *old, QWidget *now)
     QWidget *from = m_logical.value(form);
     if (from == control)
         return;
+    const Qt::FocusReason reason =
+        m_lastFocusIn == now ? m_lastFocusInReason : Qt::OtherFocusReason;
+    if (undoMoveWhileHeld(form, reason))
+        return;
     runChain(form, from, control);
 }
 
@@ -187,6 +238,7 @@ void FocusTracker::runChain(QWidget *form, QWidget *from, QWidget *to)
             QWidget *target = m_handlerFocus ? m_handlerFocus.data()
                               : exiting      ? fromGuard.data()
                                              : toGuard.data();
+            HoldFocus(form);
             if (target)
                 Focus(target);
             throw;

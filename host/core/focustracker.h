@@ -40,9 +40,20 @@ public:
     // active), and no chain is raised. The text of an edit is selected, so typing replaces it.
     void Focus(QWidget *control);
 
+    // Keeps the operator on the logical control of a form until the operator acts in that form
+    // (a key pressed there, or a move by mouse, Tab or shortcut): the window system or a
+    // sub-window putting the focus elsewhere meanwhile, as a closing message box makes them do,
+    // is undone instead of raising the exit check that showed the box once more.
+    void HoldFocus(QWidget *form);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     explicit FocusTracker(QObject *parent);
     void focusChanged(QWidget *old, QWidget *now);
+    // True when a move in a held form, not the operator's, was undone.
+    bool undoMoveWhileHeld(QWidget *form, Qt::FocusReason reason);
     void runChain(QWidget *form, QWidget *from, QWidget *to);
     void forgetForm(QObject *form);
 
@@ -50,6 +61,9 @@ private:
     bool m_inChain = false;
     QPointer<QWidget> m_chainForm;
     QPointer<QWidget> m_handlerFocus;
+    QPointer<QWidget> m_heldForm;
+    QPointer<QObject> m_lastFocusIn;
+    Qt::FocusReason m_lastFocusInReason = Qt::OtherFocusReason;
 };
 
 } // namespace host

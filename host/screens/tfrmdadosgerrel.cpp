@@ -11,6 +11,7 @@
 #include "core/tmessages.h"
 #include "reporting/reportrenderer.h"
 #include "reporting/treportdesignerdialog.h"
+#include "screens/dialogcommands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -65,6 +66,8 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent)
 
     buildToolBar();
     buildDataGroup();
+    host::ChainCommandsAfterFields(grbDadosRel,
+                                   {sbtPreview, sbtPrint, sbtSalvarComo, sbtAjuda, sbtFechar});
 }
 
 TfrmDadosGerRel::~TfrmDadosGerRel() = default;
@@ -110,6 +113,11 @@ void TfrmDadosGerRel::buildToolBar()
     sbtSalvarComo->OnClick = [this](QObject *sender) { sbtSalvarComoClick(sender); };
     sbtAjuda->OnClick = [this](QObject *) { ShowHelp(m_helpFile, m_helpContext); };
     sbtFechar->OnClick = [this](QObject *) { close(); };
+    host::SetCommandKey(sbtPreview, QKeySequence(Qt::ALT | Qt::Key_V));
+    host::SetCommandKey(sbtPrint, QKeySequence(Qt::ALT | Qt::Key_I));
+    host::SetCommandKey(sbtSalvarComo, QKeySequence(Qt::ALT | Qt::Key_S));
+    host::SetCommandKey(sbtAjuda, QKeySequence(Qt::Key_F1));
+    host::SetCommandKey(sbtFechar, QKeySequence(Qt::Key_Escape));
 
     ppmSalvarRelatorio = new QMenu(this);
     ppmSalvarRelatorio->setObjectName(QStringLiteral("ppmSalvarRelatorio"));

@@ -9,6 +9,7 @@
 #include "core/eventboundary.h"
 #include "core/focustracker.h"
 #include "core/tmessages.h"
+#include "screens/dialogcommands.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -115,6 +116,10 @@ TfrmPadrImportExport::TfrmPadrImportExport(QWidget *parent)
     sbtImportExport->OnClick = [this](QObject *s) { sbtImportExportClick(s); };
     sbtAjuda->OnClick = [this](QObject *s) { sbtAjudaClick(s); };
     sbtFechar->OnClick = [this](QObject *s) { sbtFecharClick(s); };
+    host::SetCommandKey(sbtImportExport, QKeySequence(Qt::ALT | Qt::Key_E));
+    host::SetCommandKey(sbtAjuda, QKeySequence(Qt::Key_F1));
+    host::SetCommandKey(sbtFechar, QKeySequence(Qt::Key_Escape));
+    host::ChainCommandsAfterFields(grbDadosRel, {sbtImportExport, sbtAjuda, sbtFechar});
     SetClientSize(516, 145);
 }
 

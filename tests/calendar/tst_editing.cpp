@@ -3,6 +3,7 @@
 #include "calendarscreen.h"
 #include "mainwindow.h"
 #include "screenenvironment.h"
+#include "tempsettings.h"
 
 #include "controls/showavi.h"
 #include "controls/tpanel.h"
@@ -44,6 +45,7 @@ private:
     int callsOf(const QString &method) const { return calendartest::CallsOf(m_calls, method); }
 
     testsupport::ScreenEnvironment m_env;
+    testsupport::TempSettings m_settings;
     MainWindow *m_shell = nullptr;
     QList<QVariantList> m_calls;
 };

@@ -257,7 +257,8 @@ const std::map<QString, tst_underfailure::Command> &tst_underfailure::commands()
         {"load",
          [](T &t, bool) {
              QApplication::setActiveWindow(t.m_env.window.get());
-             t.m_screen->medCdPeriodicidade->setFocus();
+             // A click, as the operator does: after an error box only the operator moves on.
+             QTest::mouseClick(t.m_screen->medCdPeriodicidade, Qt::LeftButton);
              t.clickDay(Selected);
              QVERIFY(t.m_broken || t.m_screen->cdsCaleProdu->Active());
          }},

@@ -8,6 +8,7 @@
 #include "scripteddialogs.h"
 
 #include <QDialog>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -78,6 +79,8 @@ private slots:
     void anotherWindowInBetweenRaisesNothing();
     void toolButtonClickRaisesNothing();
     void setFocusRaisesNoChain();
+    void lateRestoreAfterTheBoxRaisesNoCheck_data();
+    void lateRestoreAfterTheBoxRaisesNoCheck();
 
 private:
     void focusAndSettle(QWidget *widget);
@@ -278,6 +281,71 @@ void tst_FocusTracker::setFocusRaisesNoChain()
     QTRY_COMPARE(QApplication::focusWidget(), screen->other);
     QCOMPARE(screen->trace, QStringList());
     QCOMPARE(host::FocusTracker::instance()->LogicalFocus(screen), screen->other);
+}
+
+void tst_FocusTracker::lateRestoreAfterTheBoxRaisesNoCheck_data()
+{
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<QString>("restoredTo");
+    QTest::addColumn<bool>("refocusBeforeBox");
+
+    QTest::newRow("window reactivated on the Tab's target")
+        << int(Qt::ActiveWindowFocusReason) << "field2" << false;
+    QTest::newRow("sub-window restores the Tab's target")
+        << int(Qt::OtherFocusReason) << "field2" << false;
+    QTest::newRow("sub-window restores an older control, field refocused first")
+        << int(Qt::OtherFocusReason) << "other" << true;
+}
+
+// A refused exit shows a box that takes the activation; when it closes, the window system (or
+// the MDI sub-window) hands the focus back late to a control other than the refused one. That
+// move is no operator's: it must not raise the check, or the box comes back after every OK.
+void tst_FocusTracker::lateRestoreAfterTheBoxRaisesNoCheck()
+{
+    QFETCH(int, reason);
+    QFETCH(QString, restoredTo);
+    QFETCH(bool, refocusBeforeBox);
+    ScriptedDialogs dialogs;
+    dialogs.takeFocus = true;
+    screen->field1->SetText("0");
+    screen->field1->OnExit = [&](QObject *) {
+        screen->trace << "exit:field1";
+        if (screen->field1->Text() != "0")
+            return;
+        if (refocusBeforeBox)
+            SetFocus(screen->field1);
+        try {
+            MensErro(QStringLiteral("Ano informado deve estar entre '0001' e '9999'."), true);
+        } catch (...) {
+            SetFocus(screen->field1);
+            throw;
+        }
+    };
+    // Stops the late restores after a few boxes, so that a loop still ends.
+    dialogs.whileShown = [&](const ScriptedDialogs::Message &) {
+        if (dialogs.messages.size() > 3)
+            return;
+        QWidget *late = screen->byName(restoredTo);
+        QTimer::singleShot(0, late, [late, reason] { late->setFocus(Qt::FocusReason(reason)); });
+    };
+
+    QTest::keyClick(screen->field1, Qt::Key_Tab);
+    QTest::qWait(200);
+    QCOMPARE(dialogs.messages.size(), 1);
+    QCOMPARE(QApplication::focusWidget(), screen->field1);
+    QCOMPARE(host::FocusTracker::instance()->LogicalFocus(screen), screen->field1);
+    QCOMPARE(screen->trace, QStringList{"exit:field1"});
+
+    // The operator's next try, here by a click, is checked again, and a right year passes.
+    QTest::mouseClick(screen->field2, Qt::LeftButton);
+    QTest::qWait(200);
+    QCOMPARE(dialogs.messages.size(), 2);
+    dialogs.whileShown = nullptr;
+    screen->trace.clear();
+    QTest::keyClicks(screen->field1, QStringLiteral("2026"));
+    QTest::keyClick(screen->field1, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), screen->field2);
+    QCOMPARE(screen->trace, (QStringList{"exit:field1", "enter:field2"}));
 }
 
 QTEST_MAIN(tst_FocusTracker)

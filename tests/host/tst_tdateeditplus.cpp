@@ -22,6 +22,8 @@ private slots:
     void checkValidDate_data();
     void checkValidDate();
     void labelNamesTheEditor();
+    void typingAfterAClickFillsFromTheFirstBlank_data();
+    void typingAfterAClickFillsFromTheFirstBlank();
 };
 
 void tst_TDateEditPlus::readsTheMonthTyped_data()
@@ -165,6 +167,51 @@ void tst_TDateEditPlus::labelNamesTheEditor()
     label->SetFocusControl(editor);
     QCOMPARE(editor->accessibleName(), QStringLiteral("Inicial"));
     QCOMPARE(label->buddy(), editor);
+}
+
+void tst_TDateEditPlus::typingAfterAClickFillsFromTheFirstBlank_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("clickAt"); // "end", "middle" or "start" of the editor
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("empty, click at the end") << ""
+                                             << "end"
+                                             << "032026"
+                                             << "03/2026";
+    QTest::newRow("empty, click in the year") << ""
+                                              << "middle"
+                                              << "112025"
+                                              << "11/2025";
+    QTest::newRow("month typed, click at the end") << "03"
+                                                   << "end"
+                                                   << "2026"
+                                                   << "03/2026";
+    QTest::newRow("full, click at the start edits in place") << "03/2026"
+                                                             << "start"
+                                                             << "1"
+                                                             << "13/2026";
+}
+
+void tst_TDateEditPlus::typingAfterAClickFillsFromTheFirstBlank()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, clickAt);
+    QFETCH(QString, typed);
+    QFETCH(QString, text);
+    TDateEditPlus editor;
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    QLineEdit *edit = editor.Editor();
+    edit->setText(before);
+    const QRect area = edit->rect();
+    const QPoint at = clickAt == QLatin1String("end") ? QPoint(area.right() - 2, area.center().y())
+                      : clickAt == QLatin1String("middle") ? area.center()
+                                                           : QPoint(2, area.center().y());
+    QTest::mouseClick(edit, Qt::LeftButton, {}, at);
+    QTest::keyClicks(edit, typed);
+    QCOMPARE(editor.Text(), text);
 }
 
 QTEST_MAIN(tst_TDateEditPlus)

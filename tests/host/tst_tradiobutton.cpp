@@ -13,6 +13,8 @@ private slots:
     void operatorChoiceRaisesClick_data();
     void operatorChoiceRaisesClick();
     void programCheckRaisesNothing();
+    void choosingTheCheckedOneRaisesNothing_data();
+    void choosingTheCheckedOneRaisesNothing();
     void keyDownSeesVirtualKeys_data();
     void keyDownSeesVirtualKeys();
 };
@@ -80,6 +82,34 @@ void tst_TRadioButton::programCheckRaisesNothing()
     QVERIFY(!group.first->Checked());
     QVERIFY(!group.second->Checked());
     QVERIFY(group.clicks.isEmpty());
+}
+
+void tst_TRadioButton::choosingTheCheckedOneRaisesNothing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("mouse") << "mouse";
+    QTest::newRow("space") << "space";
+    QTest::newRow("program click") << "click";
+}
+
+void tst_TRadioButton::choosingTheCheckedOneRaisesNothing()
+{
+    QFETCH(QString, how);
+    Group group;
+    group.second->SetChecked(true);
+    if (how == QLatin1String("mouse")) {
+        QTest::mouseClick(group.second, Qt::LeftButton);
+    } else if (how == QLatin1String("space")) {
+        group.second->setFocus();
+        QTest::keyClick(group.second, Qt::Key_Space);
+    } else {
+        group.second->click();
+    }
+    QVERIFY(group.second->Checked());
+    QVERIFY(group.clicks.isEmpty());
+    // The other one is still chosen by a click.
+    QTest::mouseClick(group.first, Qt::LeftButton);
+    QCOMPARE(group.clicks, QStringList{QStringLiteral("Todas")});
 }
 
 void tst_TRadioButton::keyDownSeesVirtualKeys_data()
