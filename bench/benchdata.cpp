@@ -73,6 +73,9 @@ int main(int argc, char *argv[])
                             "'Filial ' || CAST(I AS VARCHAR(5)) FROM N"),
                 {branches}))
             return storage->storageFailure();
+        // Open from the year's first day: the copy measured replaces the whole year.
+        if (!storage->exec(std::string("UPDATE FILIAL SET DTPROCESSA = ?"), {first}))
+            return storage->storageFailure();
         return Outcome::success();
     });
     if (!outcome.ok())

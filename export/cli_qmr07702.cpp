@@ -142,6 +142,8 @@ void TfrmExportCaleProdu::createDataModule()
     cdsVerifica = new TClientDataSet(this);
     cdsVerifica->setObjectName(QStringLiteral("cdsVerifica"));
     cdsVerifica->AddField(QStringLiteral("CDFILIAL"), TFieldType::ftString, 4);
+    cdsInsDel = new TClientDataSet(this);
+    cdsInsDel->setObjectName(QStringLiteral("cdsInsDel"));
 
     auto makeSource = [this](const char *name, TDataSet *dataSet) {
         auto *source = new TDataSource(this);
@@ -471,16 +473,29 @@ void TfrmExportCaleProdu::exportCalendar()
         MensErro(msgPadrao->Msg(QStringLiteral("CalComp_N_Exis")), true);
 
     showProgress(true);
+    QJsonObject copied;
     {
         // Hidden on every path: a failed copy must not look as if it were still running.
         auto hideProgress = qScopeGuard([this] { showProgress(false); });
         const bool all = stListaFiliDest == QLatin1String("T");
         const QString list = all ? QString() : stListaFiliDest;
         const QString allFlag = all ? QStringLiteral("T") : QStringLiteral(" ");
-        callServer(QStringLiteral("GetInsDel"), {branch, periodicity, list, allFlag, first, last});
+        copied = callServer(QStringLiteral("GetInsDel"),
+                            {branch, periodicity, list, allFlag, first, last});
     }
-    msgPadrao->ShowMsg(QStringLiteral("exp_ok"), TMsgDlgType::mtInformation, mbOK, 0);
+    if (copyReachedNoBranch(copied))
+        msgPadrao->ShowMsg(QStringLiteral("exp_nenhuma"), TMsgDlgType::mtWarning, mbOK, 0);
+    else
+        msgPadrao->ShowMsg(QStringLiteral("exp_ok"), TMsgDlgType::mtInformation, mbOK, 0);
     update();
+}
+
+bool TfrmExportCaleProdu::copyReachedNoBranch(const QJsonObject &answer)
+{
+    cdsInsDel->SetData(answer);
+    // A server that does not count the destinations is taken at its word.
+    const TField *reached = cdsInsDel->FindField(QStringLiteral("QTDESTINOS"));
+    return reached && !cdsInsDel->IsEmpty() && reached->AsInteger() == 0;
 }
 
 void TfrmExportCaleProdu::showProgress(bool shown)

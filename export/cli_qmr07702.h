@@ -98,6 +98,7 @@ public:
     TADOIBQuery *qryFilialDest;
     TClientDataSet *cdsCaleProdu;
     TClientDataSet *cdsVerifica;
+    TClientDataSet *cdsInsDel;
     TDataSource *dtsCaleProdu;
     TDataSource *dtsPeriProdu;
     TDataSource *dtsFilialDest;
@@ -115,6 +116,8 @@ private:
     // Shows or hides the progress panel of the copy, with its animation.
     void showProgress(bool shown);
     void exportCalendar();
+    // Whether the copy's answer tells that it reached no destination.
+    bool copyReachedNoBranch(const QJsonObject &answer);
 
     std::unique_ptr<Ui::frmExportCaleProdu> ui;
     bool boPrimAtiv = true;

@@ -136,12 +136,59 @@ Outcome checkWriteTarget(Storage &storage, const std::string &branchCode,
     return Outcome::success();
 }
 
+// The calendars (branch × periodicity) a write touches. Two writes of one calendar take turns:
+// at PostgreSQL's default isolation the second would otherwise delete only the days it saw before
+// the first committed, and both sets of days would stay.
+class CalendarLocks
+{
+public:
+    void add(const std::string &branch, const std::string &periodicity, bool exclusive = true)
+    {
+        if (branch.empty() || periodicity.empty())
+            return;
+        bool &mode = m_keys[std::stoi(branch) * 100 + std::stoi(periodicity)];
+        mode = mode || exclusive;
+    }
+
+    // Takes every lock in key order, so that two writes never wait on each other crosswise.
+    Outcome take(Storage &storage) const
+    {
+        const std::string sql = storage.calendarLock();
+        if (sql.empty() || m_keys.empty())
+            return Outcome::success();
+        std::string keys, modes;
+        for (const auto &[key, exclusive] : m_keys) {
+            keys += (keys.empty() ? "{" : ",") + std::to_string(key);
+            modes += (modes.empty() ? "{" : ",") + std::string(exclusive ? "t" : "f");
+        }
+        keys += '}';
+        modes += '}';
+        Rows *locked = storage.exec(sql, {keys, modes});
+        if (!locked)
+            return storage.storageFailure();
+        locked->finish();
+        return Outcome::success();
+    }
+
+private:
+    std::map<int, bool> m_keys; // branch * 100 + periodicity -> exclusive
+};
+
+Outcome lockCalendar(Storage &storage, const std::string &b, const std::string &p)
+{
+    CalendarLocks locks;
+    locks.add(b, p);
+    return locks.take(storage);
+}
+
 Outcome deleteRange(const Call &call, const std::string &b, const std::string &p, Date first,
                     Date last)
 {
     if (b.empty() || p.empty() || first > last)
         return ignored();
     return inTransaction(call, Storage::Mode::Write, [&](Storage &storage) {
+        if (const Outcome locked = lockCalendar(storage, b, p); !locked.ok())
+            return locked;
         if (!storage.exec("DELETE FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = ? AND "
                           "DTPRODUCAO BETWEEN ? AND ?",
                           {b, p, first.iso(), last.iso()}))
@@ -188,6 +235,11 @@ Outcome setCaleProdu(const Call &call, const json::array &params)
     });
 
     return inTransaction(call, Storage::Mode::Write, [&](Storage &storage) {
+        CalendarLocks locks;
+        for (const Change &change : changes)
+            locks.add(change.branch, change.periodicity);
+        if (const Outcome locked = locks.take(storage); !locked.ok())
+            return locked;
         std::map<std::string, Periodicity> checked; // "branch/periodicity" allowed in this call
         for (const Change &change : changes) {
             const std::string day = change.date.iso();
@@ -307,6 +359,8 @@ Outcome calculaProducao(const Call &call, const json::array &params)
         const Outcome allowed = checkWriteTarget(storage, b, p, &periodicity);
         if (!allowed.ok() || start > last)
             return allowed.ok() ? ignored() : allowed;
+        if (const Outcome locked = lockCalendar(storage, b, p); !locked.ok())
+            return locked;
         storage.markBulk();
         const std::string from = start.iso();
         const std::string to = last.iso();
@@ -425,46 +479,103 @@ std::string placeholders(size_t count)
     return marks;
 }
 
+// A branch a copy writes to, and the day from which its calendar is open.
+struct Destination
+{
+    std::string code;
+    Date processing;
+};
+
+// A branch's processing date (DTPROCESSA); none, or none readable, is today.
+Date processingDate(const Rows &row, int column, Date today)
+{
+    const Date date = row.isNull(column) ? Date() : Date::fromIso(row.text(column).substr(0, 10));
+    return date.isValid() ? date : today;
+}
+
 // The branches a copy writes to, each checked to exist and to be allowed new days.
 Outcome copyTargets(Storage &storage, const std::string &source, bool all,
-                    const std::vector<std::string> &listed, std::vector<std::string> *targets)
+                    const std::vector<std::string> &listed, std::vector<Destination> *targets)
 {
+    const Date today = Date::today();
     if (all) {
-        Rows *query = storage.exec("SELECT CDFILIAL FROM FILIAL WHERE CDFILIAL <> ? AND "
-                                   "IDCNTRRESC <> 'S' ORDER BY CDFILIAL" +
+        Rows *query = storage.exec("SELECT CDFILIAL, DTPROCESSA FROM FILIAL WHERE CDFILIAL <> ? "
+                                   "AND IDCNTRRESC <> 'S' ORDER BY CDFILIAL" +
                                        storage.shareLock(),
                                    {source});
         if (!query)
             return storage.storageFailure();
         while (query->next())
-            targets->emplace_back(query->text(0));
+            targets->push_back({std::string(query->text(0)), processingDate(*query, 1, today)});
         return Outcome::success();
     }
-    std::copy_if(listed.begin(), listed.end(), std::back_inserter(*targets),
+    std::vector<Param> binds;
+    std::copy_if(listed.begin(), listed.end(), std::back_inserter(binds),
                  [&source](const std::string &code) { return code != source; });
-    if (targets->empty())
+    if (binds.empty())
         return Outcome::success();
-    const std::vector<Param> binds(targets->begin(), targets->end());
-    Rows *query = storage.execOnce("SELECT CDFILIAL, NMFILIAL, IDCNTRRESC FROM FILIAL WHERE "
-                                   "CDFILIAL IN (" +
-                                       placeholders(targets->size()) + ")" + storage.shareLock(),
-                                   Params(binds));
+    Rows *query =
+        storage.execOnce("SELECT CDFILIAL, NMFILIAL, IDCNTRRESC, DTPROCESSA FROM FILIAL WHERE "
+                         "CDFILIAL IN (" +
+                             placeholders(binds.size()) + ")" + storage.shareLock(),
+                         Params(binds));
     if (!query)
         return storage.storageFailure();
-    std::map<std::string, Branch> found;
+    std::map<std::string, std::pair<Branch, Date>> found;
     while (query->next())
-        found.emplace(std::string(query->text(0)), Branch{true, flag(query->text(2), 'S'),
-                                                          std::string(trimmed(query->text(1)))});
-    for (const std::string &code : *targets) {
+        found.emplace(
+            std::string(query->text(0)),
+            std::pair(Branch{true, flag(query->text(2), 'S'), std::string(trimmed(query->text(1)))},
+                      processingDate(*query, 3, today)));
+    for (const Param &bind : binds) {
+        const std::string code(bind.text());
         const auto branch = found.find(code);
         if (branch == found.end())
             return refused("A filial de destino " + code +
                            " não está cadastrada; nada foi copiado.");
-        if (branch->second.rescinded)
-            return refused("A filial de destino " + code + " (" + branch->second.name +
+        if (branch->second.first.rescinded)
+            return refused("A filial de destino " + code + " (" + branch->second.first.name +
                            ") teve o contrato rescindido; nada foi copiado.");
+        targets->push_back({code, branch->second.second});
     }
     return Outcome::success();
+}
+
+// Replaces the days of `targets` in [from, last] by the source's; adds the days written to *days.
+bool replaceDays(Storage &storage, const std::string &source, const std::string &p,
+                 bool avoidHolidays, const std::vector<std::string> &targets, Date from, Date last,
+                 int64_t *days)
+{
+    const std::string in = placeholders(targets.size());
+    std::vector<Param> binds{p, from.iso(), last.iso()};
+    binds.insert(binds.end(), targets.begin(), targets.end());
+    if (!storage.execOnce("DELETE FROM CALEPRODUCAO WHERE CDPERIPRODU = ? AND DTPRODUCAO "
+                          "BETWEEN ? AND ? AND CDFILIAL IN (" +
+                              in + ")",
+                          Params(binds)))
+        return false;
+    binds.insert(binds.begin(), Param(source));
+    std::string sql = "INSERT INTO CALEPRODUCAO (CDFILIAL, CDPERIPRODU, DTPRODUCAO) SELECT "
+                      "D.CDFILIAL, C.CDPERIPRODU, C.DTPRODUCAO FROM CALEPRODUCAO C CROSS JOIN "
+                      "FILIAL D WHERE C.CDFILIAL = ? AND C.CDPERIPRODU = ? AND C.DTPRODUCAO "
+                      "BETWEEN ? AND ? AND D.CDFILIAL IN (" +
+                      in + ")";
+    if (avoidHolidays)
+        sql += " AND NOT EXISTS (SELECT 1 FROM FERIADO F WHERE F.DTFERICOMP = C.DTPRODUCAO "
+               "AND (F.CDFILIAL = D.CDFILIAL OR F.CDFILIAL IS NULL))";
+    sql += " ON CONFLICT DO NOTHING";
+    if (!storage.execOnce(sql, Params(binds)))
+        return false;
+    *days += storage.lastChanges();
+    return true;
+}
+
+// What a copy reached: the destinations whose days it replaced and the days it wrote.
+Outcome copyCounts(size_t destinations, int64_t days)
+{
+    static const Fields fields{{"QTDESTINOS", "integer"}, {"QTDIAS", "integer"}};
+    return Outcome::packet(
+        fields, "[[" + std::to_string(destinations) + "," + std::to_string(days) + "]]", 1);
 }
 
 Outcome getInsDel(const Call &call, const json::array &params)
@@ -497,37 +608,36 @@ Outcome getInsDel(const Call &call, const json::array &params)
         if (!periodicity.found)
             return unknownPeriodicity(p);
 
-        std::vector<std::string> targets;
+        std::vector<Destination> targets;
         const Outcome checked = copyTargets(storage, source, all, listed, &targets);
         if (!checked.ok())
             return checked;
-        if (targets.empty() || first > last)
-            return ignored();
 
-        storage.markBulk();
-        const std::string in = placeholders(targets.size());
-        const std::string from = first.iso();
-        const std::string to = last.iso();
-        std::vector<Param> binds{p, from, to};
-        binds.insert(binds.end(), targets.begin(), targets.end());
-        if (!storage.execOnce("DELETE FROM CALEPRODUCAO WHERE CDPERIPRODU = ? AND DTPRODUCAO "
-                              "BETWEEN ? AND ? AND CDFILIAL IN (" +
-                                  in + ")",
-                              Params(binds)))
-            return storage.storageFailure();
-        binds.insert(binds.begin(), Param(source));
-        std::string sql = "INSERT INTO CALEPRODUCAO (CDFILIAL, CDPERIPRODU, DTPRODUCAO) SELECT "
-                          "D.CDFILIAL, C.CDPERIPRODU, C.DTPRODUCAO FROM CALEPRODUCAO C CROSS JOIN "
-                          "FILIAL D WHERE C.CDFILIAL = ? AND C.CDPERIPRODU = ? AND C.DTPRODUCAO "
-                          "BETWEEN ? AND ? AND D.CDFILIAL IN (" +
-                          in + ")";
-        if (periodicity.avoidHolidays)
-            sql += " AND NOT EXISTS (SELECT 1 FROM FERIADO F WHERE F.DTFERICOMP = C.DTPRODUCAO "
-                   "AND (F.CDFILIAL = D.CDFILIAL OR F.CDFILIAL IS NULL))";
-        sql += " ON CONFLICT DO NOTHING";
-        if (!storage.execOnce(sql, Params(binds)))
-            return storage.storageFailure();
-        return ignored();
+        // A destination's days before its processing date are history, as for the deletions:
+        // each destination is replaced from its own date on, destinations that share one together.
+        std::map<Date, std::vector<std::string>> byStart;
+        CalendarLocks locks;
+        locks.add(source, p, false);
+        for (const Destination &target : targets) {
+            const Date start = std::max(first, target.processing);
+            if (start <= last) {
+                byStart[start].push_back(target.code);
+                locks.add(target.code, p);
+            }
+        }
+        if (const Outcome locked = locks.take(storage); !locked.ok())
+            return locked;
+        if (!byStart.empty())
+            storage.markBulk();
+        size_t reached = 0;
+        int64_t days = 0;
+        for (const auto &[start, codes] : byStart) {
+            if (!replaceDays(storage, source, p, periodicity.avoidHolidays, codes, start, last,
+                             &days))
+                return storage.storageFailure();
+            reached += codes.size();
+        }
+        return copyCounts(reached, days);
     });
 }
 

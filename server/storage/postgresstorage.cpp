@@ -4,6 +4,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -16,6 +17,7 @@ namespace {
 // The server cancels a statement at the limit by itself; the client waits this much longer
 // before it gives up on a server that does not answer at all.
 constexpr int clientGraceMs = 5000;
+constexpr int maxConnectSeconds = 30;
 
 // One calculation rewrites at most a year of one branch (about 700 rows counting the delete);
 // statistics only go stale when a write adds a large share of the table, as a copy to many
@@ -178,6 +180,14 @@ bool PostgresStorage::parseUrl(std::string_view url, Address *params)
            params->port.find_first_not_of("0123456789") == std::string::npos;
 }
 
+int PostgresStorage::connectTimeoutSeconds(const StorageLimits &limits)
+{
+    // A call waits no longer than the statement limit; a host that does not answer at all must
+    // not hold a worker for much longer than a call would. libpq takes 2 s at the least.
+    const int seconds = (limits.statementTimeoutMs + 999) / 1000;
+    return std::clamp(seconds, 2, maxConnectSeconds);
+}
+
 PostgresStorage::PostgresStorage(Address params, StorageLimits limits)
     : Storage(limits)
     , m_params(std::move(params))
@@ -204,6 +214,14 @@ std::string PostgresStorage::dayOfMonthOf(const std::string &column) const
     return "CAST(EXTRACT(DAY FROM " + column + ") AS INTEGER)";
 }
 
+std::string PostgresStorage::calendarLock() const
+{
+    // Advisory locks of their own key space (770701, key), taken one after another in key order.
+    return "SELECT CASE WHEN L.X THEN CAST(pg_advisory_xact_lock(770701, L.K) AS TEXT) ELSE "
+           "CAST(pg_advisory_xact_lock_shared(770701, L.K) AS TEXT) END FROM (SELECT K, X FROM "
+           "unnest(CAST(? AS INTEGER[]), CAST(? AS BOOLEAN[])) AS U(K, X) ORDER BY K) L";
+}
+
 std::vector<std::string> PostgresStorage::schemaGuard() const
 {
     // Two servers starting together must not race on CREATE TABLE IF NOT EXISTS.
@@ -228,12 +246,13 @@ bool PostgresStorage::connect(std::string *error)
                           "dbname",  "connect_timeout",
                           "options", "client_encoding",
                           nullptr};
+    const std::string connectTimeout = std::to_string(connectTimeoutSeconds(m_limits));
     const char *values[] = {m_params.host.c_str(),
                             m_params.port.c_str(),
                             m_params.user.empty() ? nullptr : m_params.user.c_str(),
                             m_params.password.empty() ? nullptr : m_params.password.c_str(),
                             m_params.database.c_str(),
-                            "5",
+                            connectTimeout.c_str(),
                             options.c_str(),
                             "UTF8",
                             nullptr};

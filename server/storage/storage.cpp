@@ -28,6 +28,15 @@ std::string unavailable(const std::string &why)
     return "Banco de dados indisponível: " + why;
 }
 
+// A COMMIT sent on a connection that then broke or went silent may have been applied.
+Outcome outcomeUnknown()
+{
+    return Outcome::failure(ErrorCode::StorageFailure,
+                            "A conexão com o banco de dados caiu enquanto a gravação era "
+                            "confirmada: não se sabe se ela foi gravada. Recarregue os dados e "
+                            "confira antes de repetir a operação.");
+}
+
 } // namespace
 
 std::string Param::toText() const
@@ -114,9 +123,11 @@ void Storage::fail(std::string code, std::string text)
 Rows *Storage::run(Statement *statement, Params binds)
 {
     m_active.push_back(statement);
+    m_lastChanges = 0;
     if (!statement->run(binds))
         return nullptr;
-    m_changed += statement->changes();
+    m_lastChanges = statement->changes();
+    m_changed += m_lastChanges;
     return statement;
 }
 
@@ -263,13 +274,14 @@ Outcome Storage::transaction(Mode mode, const std::function<Outcome()> &body)
 
         logLine("falha no banco (tentativa " + std::to_string(attempt) + "): " + errorText +
                 " em " + m_lastSql);
-        if (!connected())
+        const bool lost = isBroken(errorCode) || !connected();
+        if (lost)
             close();
+        if (lost && committing)
+            return outcomeUnknown();
         if (isBroken(errorCode)) {
-            close();
-            // Nothing of this call was committed, so it can run again on a new connection; a
-            // COMMIT whose answer was lost cannot, since it may have been applied.
-            if (!reopened && !committing) {
+            // Nothing of this call was committed, so it can run again on a new connection.
+            if (!reopened) {
                 reopened = true;
                 continue;
             }

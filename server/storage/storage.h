@@ -110,6 +110,8 @@ public:
     bool execDirect(const std::string &sql);
     // The outcome that reports the last failed statement.
     Outcome storageFailure() const;
+    // Rows the last statement inserted, changed or deleted.
+    int64_t lastChanges() const { return m_lastChanges; }
     // Asks for the engine's upkeep of a bulk change (more cache while it runs).
     void markBulk();
     // Whether a table exists (any letter case).
@@ -121,6 +123,10 @@ public:
     virtual std::string calendarTableSuffix() const = 0;
     // Row lock taken by reads that a write depends on ("" where the write lock covers it).
     virtual std::string shareLock() const = 0;
+    // A statement that locks calendars until the transaction ends, binding an array of keys
+    // (branch * 100 + periodicity, ascending) and one of modes (true: exclusive); "" where a
+    // write transaction already excludes every other writer.
+    virtual std::string calendarLock() const { return {}; }
     // A CTE "DIAS(DIA)" holding every day from the first to the second bound parameter.
     virtual std::string daySeries() const = 0;
     virtual std::string weekdayOf(const std::string &column) const = 0;    // 1 = Sunday ... 7
@@ -182,6 +188,7 @@ private:
     std::string m_errorText;
     std::string m_lastSql;
     int64_t m_changed = 0;
+    int64_t m_lastChanges = 0;
     bool m_bulk = false;
 };
 

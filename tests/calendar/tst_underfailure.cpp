@@ -156,6 +156,9 @@ void tst_underfailure::initTestCase()
 {
     CALEPRODU_START_SCREENS(m_env);
     Initialize();
+    // Destinations open for all of 2026, so that the export's copy writes.
+    QVERIFY(m_env.fixture.database().exec(
+        QStringLiteral("UPDATE FILIAL SET DTPROCESSA = '2026-01-01'")));
     QString error;
     QVERIFY2(startServer(&error), qPrintable(error));
     m_env.dialogs.printAnswer = false;

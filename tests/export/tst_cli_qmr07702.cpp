@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QGuiApplication>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -50,6 +51,8 @@ private slots:
     void copiesTheMonthsToTheDestinations_data();
     void copiesTheMonthsToTheDestinations();
     void sourceWithoutDaysInRangeCopiesNothing();
+    void copyReachingNoBranchSaysSo_data();
+    void copyReachingNoBranchSaysSo();
     void failedCopyHidesTheProgress();
     void closedCalendarScreenIsRefused();
     void exportCommandOpensTheDialog_data();
@@ -74,6 +77,9 @@ void tst_cli_qmr07702::initTestCase()
 {
     CALEPRODU_START_SCREENS(m_env);
     Initialize();
+    // Every branch open from 2000 on: the copies below write 2005.
+    QVERIFY(m_env.fixture.database().exec(
+        QStringLiteral("UPDATE FILIAL SET DTPROCESSA = '2000-01-01'")));
 }
 
 void tst_cli_qmr07702::init()
@@ -430,6 +436,40 @@ void tst_cli_qmr07702::sourceWithoutDaysInRangeCopiesNothing()
              QStringList{"Não há calendário de produção para os dados informados."});
     QVERIFY(lastCall(QStringLiteral("GetInsDel")).isEmpty());
     QCOMPARE(m_env.fixture.database().calendar(), before);
+}
+
+void tst_cli_qmr07702::copyReachingNoBranchSaysSo_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("no other live branch")
+        << "UPDATE FILIAL SET IDCNTRRESC = 'S' WHERE CDFILIAL <> '0001'";
+    QTest::newRow("every destination closed for those months")
+        << "UPDATE FILIAL SET DTPROCESSA = '2006-01-01' WHERE CDFILIAL <> '0001'";
+}
+
+void tst_cli_qmr07702::copyReachingNoBranchSaysSo()
+{
+    QFETCH(QString, change);
+    testsupport::TestDatabase &db = m_env.fixture.database();
+    const auto restore = qScopeGuard([&db] {
+        db.exec(QStringLiteral("UPDATE FILIAL SET DTPROCESSA = '2000-01-01', IDCNTRRESC = CASE "
+                               "WHEN CDFILIAL = '0003' THEN 'S' ELSE 'N' END"));
+    });
+    QVERIFY(db.exec(change));
+    seed(QStringLiteral("0001"), QStringLiteral("01"), {QStringLiteral("2005-01-03")});
+    const QStringList before = db.calendar();
+    TfrmExportCaleProdu *dialog =
+        openDialog(QStringLiteral("0001"), QStringLiteral("01"), QStringLiteral("2005"));
+    QVERIFY(dialog);
+    QTest::mouseClick(dialog->sbtImportExport, Qt::LeftButton);
+    QCOMPARE(lastCall(QStringLiteral("GetInsDel")).value(3).toString(), QStringLiteral("T"));
+    QCOMPARE(m_env.dialogs.messages.size(), 1);
+    QCOMPARE(m_env.dialogs.messages.first().kind, TMsgDlgType::mtWarning);
+    QVERIFY2(m_env.dialogs.texts().first().startsWith(
+                 QStringLiteral("Nenhuma filial de destino recebeu o calendário")),
+             qPrintable(m_env.dialogs.texts().first()));
+    QCOMPARE(db.calendar(), before);
+    QVERIFY(!dialog->panAnimacao->isVisible());
 }
 
 void tst_cli_qmr07702::failedCopyHidesTheProgress()

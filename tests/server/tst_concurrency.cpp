@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <latch>
 #include <random>
 #include <thread>
 
@@ -131,6 +132,69 @@ private slots:
                        "CDPERIPRODU = '03' AND DTPRODUCAO BETWEEN '2032-01-01' AND '2032-12-31'")
                 .toInt(),
             104); // Saturdays and Sundays of 2032
+    }
+
+    void writesIntoOneCalendarTakeTurns_data()
+    {
+        // Into 0005/03 in 2033: a copy from 0001 (four weekdays), against a copy from 0002 (every
+        // Saturday and Sunday) or against the calculation, which gives those weekend days too.
+        QTest::addColumn<QString>("other");
+        QTest::newRow("two copies") << "GetInsDel";
+        QTest::newRow("a copy and a calculation") << "CalculaProducao";
+    }
+
+    void writesIntoOneCalendarTakeTurns()
+    {
+        QFETCH(QString, other);
+        testsupport::TestDatabase &db = m_fixture.database();
+        const QString year = "CDPERIPRODU = '03' AND DTPRODUCAO BETWEEN '2033-01-01' AND "
+                             "'2033-12-31'";
+        QVERIFY(db.exec("DELETE FROM CALEPRODUCAO WHERE " + year));
+        for (const char *day : {"2033-03-01", "2033-03-02", "2033-06-07", "2033-09-13"})
+            QVERIFY(db.exec("INSERT INTO CALEPRODUCAO VALUES ('0001', '03', ?)", {day}));
+        const RpcClient client(m_fixture.port());
+        QVERIFY(!client.call("CalculaProducao", {"0002", "03", "2033-01-01", 12, "2000-01-01"})
+                     .isError());
+        const auto daysOf = [&](const char *branch) {
+            QStringList days;
+            for (const QVariantList &row :
+                 db.rows("SELECT DTPRODUCAO FROM CALEPRODUCAO WHERE CDFILIAL = ? AND " + year +
+                             " ORDER BY DTPRODUCAO",
+                         {branch}))
+                days.append(row.at(0).toString());
+            return days;
+        };
+        const QStringList fewDays = daysOf("0001");
+        const QStringList weekends = daysOf("0002");
+        const QJsonArray copyFew{"0001", "03", "0005", " ", "2033-01-01", "2033-12-01"};
+        const QJsonArray otherCall =
+            other == "GetInsDel" ? QJsonArray{"0002", "03", "0005", " ", "2033-01-01", "2033-12-01"}
+                                 : QJsonArray{"0005", "03", "2033-01-01", 12, "2000-01-01"};
+
+        // Each pair starts together; whichever commits last, 0005 ends as one of them left it.
+        for (int trial = 0; trial < 12; ++trial) {
+            std::latch start(2);
+            QStringList failures;
+            std::mutex mutex;
+            const auto send = [&](const QString &method, const QJsonArray &params) {
+                const RpcClient own(m_fixture.port());
+                start.arrive_and_wait();
+                const RpcClient::Reply reply = own.call(method, params);
+                std::lock_guard lock(mutex);
+                if (reply.isError())
+                    failures.append(reply.describe());
+            };
+            std::thread first(send, QStringLiteral("GetInsDel"), copyFew);
+            std::thread second(send, other, otherCall);
+            first.join();
+            second.join();
+            QVERIFY2(failures.isEmpty(), qPrintable(failures.join('\n')));
+            const QStringList stored = daysOf("0005");
+            QVERIFY2(
+                stored == fewDays || stored == weekends,
+                qPrintable(
+                    QStringLiteral("trial %1: 0005 holds %2 days").arg(trial).arg(stored.size())));
+        }
     }
 };
 

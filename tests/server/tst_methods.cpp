@@ -58,8 +58,9 @@ private slots:
         for (const auto &[table, values] : rows) {
             const QString sql =
                 table == QLatin1String("FILIAL")
-                    ? QStringLiteral(
-                          "INSERT INTO FILIAL (CDFILIAL, NMFILIAL, IDCNTRRESC) VALUES (?, ?, ?)")
+                    // Every branch open from 2026 on: the copies below write into that year.
+                    ? QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL, IDCNTRRESC, "
+                                     "DTPROCESSA) VALUES (?, ?, ?, '2026-01-01')")
                     : QStringLiteral("INSERT INTO PERIPRODUCAO VALUES (?, ?, ?, ?)");
             QVERIFY2(db.exec(sql, values, &error), qPrintable(error));
         }
@@ -465,6 +466,88 @@ private slots:
         QCOMPARE(days("0004", "01"), days0004);
         QCOMPARE(days("0003", "01"), QStringList{"2026-05-05"});
         QCOMPARE(days("0001", "01").size(), 4);
+    }
+
+    void getInsDelKeepsEachDestinationsPast_data()
+    {
+        QTest::addColumn<QJsonArray>("params");
+        QTest::addColumn<QString>("processing0002");
+        QTest::addColumn<QString>("processing0004");
+        QTest::addColumn<QStringList>("days0002");
+        QTest::addColumn<QStringList>("days0004");
+        const QString open("2026-01-01");
+        QTest::newRow("destination open for the whole range")
+            << QJsonArray{"0001", "01", "2", " ", "2026-03-01", "2026-06-01"} << open << open
+            << QStringList{"2026-03-03", "2026-06-10", "2026-09-01"} << QStringList();
+        // 0002 keeps its 4 March and does not get the source's 3 March.
+        QTest::newRow("processing date inside the range")
+            << QJsonArray{"0001", "01", "2", " ", "2026-03-01", "2026-06-01"} << "2026-03-05"
+            << open << QStringList{"2026-03-04", "2026-06-10", "2026-09-01"} << QStringList();
+        QTest::newRow("the processing day itself is open")
+            << QJsonArray{"0001", "01", "2", " ", "2026-03-01", "2026-06-01"} << "2026-03-04"
+            << open << QStringList{"2026-06-10", "2026-09-01"} << QStringList();
+        QTest::newRow("processing date after the range")
+            << QJsonArray{"0001", "01", "2", " ", "2026-03-01", "2026-06-01"} << "2026-07-01"
+            << open << QStringList{"2026-03-04", "2026-09-01"} << QStringList();
+        QTest::newRow("every branch, each by its own date")
+            << QJsonArray{"0001", "01", "", "T", "2026-03-01", "2026-06-01"} << "2026-03-05"
+            << "2026-06-01" << QStringList{"2026-03-04", "2026-06-10", "2026-09-01"}
+            << QStringList{"2026-06-10"};
+    }
+
+    void getInsDelKeepsEachDestinationsPast()
+    {
+        QFETCH(QJsonArray, params);
+        QFETCH(QString, processing0002);
+        QFETCH(QString, processing0004);
+        QFETCH(QStringList, days0002);
+        QFETCH(QStringList, days0004);
+        for (const auto &[branch, date] :
+             {std::pair{"0002", processing0002}, std::pair{"0004", processing0004}})
+            QVERIFY(m_fixture.database().exec(
+                QStringLiteral("UPDATE FILIAL SET DTPROCESSA = ? WHERE CDFILIAL = ?"),
+                {date, branch}));
+        const RpcClient::Reply reply = call(QStringLiteral("GetInsDel"), params);
+        QVERIFY2(!reply.isError(), qPrintable(reply.describe()));
+        QCOMPARE(days("0002", "01"), days0002);
+        QCOMPARE(days("0004", "01"), days0004);
+    }
+
+    void getInsDelCountsWhatItReached_data()
+    {
+        QTest::addColumn<QJsonArray>("params");
+        QTest::addColumn<QString>("rescinded");
+        QTest::addColumn<QStringList>("counts");
+        const QJsonArray everyBranch{"0001", "01", "", "T", "2026-03-01", "2026-06-01"};
+        // 0002's own holiday on 2 March is left out of its copy.
+        QTest::newRow("one destination")
+            << QJsonArray{"0001", "01", "2", " ", "2026-03-01", "2026-06-01"} << ""
+            << QStringList{"1", "2"};
+        QTest::newRow("every branch") << everyBranch << "" << QStringList{"2", "5"};
+        QTest::newRow("no other live branch")
+            << everyBranch << "0002,0004" << QStringList{"0", "0"};
+        QTest::newRow("every destination closed for the range")
+            << everyBranch << "" << QStringList{"0", "0"};
+    }
+
+    void getInsDelCountsWhatItReached()
+    {
+        QFETCH(QJsonArray, params);
+        QFETCH(QString, rescinded);
+        QFETCH(QStringList, counts);
+        const bool closed = counts.first() == QLatin1String("0") && rescinded.isEmpty();
+        testsupport::TestDatabase &db = m_fixture.database();
+        QVERIFY(db.exec(QStringLiteral("UPDATE FILIAL SET DTPROCESSA = ? WHERE CDFILIAL <> '0001'"),
+                        {closed ? "2026-07-01" : "2026-01-01"}));
+        for (const QString &branch : rescinded.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            QVERIFY(db.exec(QStringLiteral("UPDATE FILIAL SET IDCNTRRESC = 'S' WHERE CDFILIAL = ?"),
+                            {branch}));
+        const RpcClient::Reply reply = call(QStringLiteral("GetInsDel"), params);
+        QVERIFY2(!reply.isError(), qPrintable(reply.describe()));
+        QCOMPARE(reply.rows(), QList<QStringList>{counts});
+        const QJsonArray fields = reply.result().value(QStringLiteral("fields")).toArray();
+        QCOMPARE(fields.at(0).toObject().value(QStringLiteral("name")).toString(), "QTDESTINOS");
+        QCOMPARE(fields.at(1).toObject().value(QStringLiteral("name")).toString(), "QTDIAS");
     }
 };
 

@@ -126,6 +126,62 @@ private slots:
         QVERIFY2(!write.isError(), qPrintable(write.describe()));
     }
 
+    void commitLostOnTheWayIsAnsweredAsUnknown_data()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QJsonArray>("params");
+        // Both write 2 January 2041, the day on which the database ends the session at COMMIT.
+        QTest::newRow("a day posted")
+            << "SetCaleProdu"
+            << QJsonArray{RpcClient::changeSet({{"insert", "0001", "01", "2041-01-02"}})};
+        QTest::newRow("a month calculated")
+            << "CalculaProducao" << QJsonArray{"0001", "01", "2041-01-01", 1, "2000-01-01"};
+    }
+
+    void commitLostOnTheWayIsAnsweredAsUnknown()
+    {
+        if (!isPostgres())
+            QSKIP("a SQLite file has no connection to lose");
+        QFETCH(QString, method);
+        QFETCH(QJsonArray, params);
+        testsupport::TestDatabase &db = m_fixture.database();
+        QVERIFY(db.exec("CREATE OR REPLACE FUNCTION END_SESSION() RETURNS trigger LANGUAGE "
+                        "plpgsql AS $$ BEGIN PERFORM pg_terminate_backend(pg_backend_pid()); "
+                        "RETURN NULL; END $$"));
+        QVERIFY(db.exec("CREATE CONSTRAINT TRIGGER END_AT_COMMIT AFTER INSERT ON CALEPRODUCAO "
+                        "DEFERRABLE INITIALLY DEFERRED FOR EACH ROW WHEN (NEW.DTPRODUCAO = DATE "
+                        "'2041-01-02') EXECUTE FUNCTION END_SESSION()"));
+        const RpcClient::Reply reply = m_fixture.client().call(method, params);
+        QVERIFY(db.exec("DROP TRIGGER END_AT_COMMIT ON CALEPRODUCAO"));
+        QCOMPARE(reply.errorCode(), -32001);
+        QVERIFY2(reply.errorMessage().contains("não se sabe") &&
+                     reply.errorMessage().contains("Recarregue") &&
+                     !reply.errorMessage().contains("nada foi alterado"),
+                 qPrintable(reply.describe()));
+        // The next call finds a new connection.
+        const RpcClient::Reply again = m_fixture.client().call(method, params);
+        QVERIFY2(!again.isError(), qPrintable(again.describe()));
+    }
+
+    void connectTimeoutFollowsTheStatementLimit_data()
+    {
+        QTest::addColumn<int>("statementMs");
+        QTest::addColumn<int>("connectSeconds");
+        QTest::newRow("one second: libpq's least") << 1000 << 2;
+        QTest::newRow("part of a second rounds up") << 2500 << 3;
+        QTest::newRow("default") << 30000 << 30;
+        QTest::newRow("an hour is bounded") << 3600000 << 30;
+    }
+
+    void connectTimeoutFollowsTheStatementLimit()
+    {
+        QFETCH(int, statementMs);
+        QFETCH(int, connectSeconds);
+        caleserver::StorageLimits limits;
+        limits.statementTimeoutMs = statementMs;
+        QCOMPARE(caleserver::PostgresStorage::connectTimeoutSeconds(limits), connectSeconds);
+    }
+
     void messagesEchoOnlyAPrefixOfBadInput_data()
     {
         QTest::addColumn<QString>("method");
