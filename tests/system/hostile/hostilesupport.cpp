@@ -170,6 +170,15 @@ void addJsonRows()
         call("GetInsDel",
              R"("0001","01",)" + quoted(everyCode) + R"(," ","2000-01-01","2000-12-01")"),
         -32000);
+    rpc("method named twice",
+        R"({"jsonrpc":"2.0","id":7,"method":"GetPesqCaleProdu","method":"GetDelCaleProduAno",)"
+        R"("params":["0001","01","2000-01-01",)" +
+            quoted(year) + "]}",
+        -32600);
+    rpc("operation named twice in a change set",
+        call("SetCaleProdu",
+             changeSet(R"({"op":"insert","op":"delete","row":["0001","01",)" + quoted(day) + "]}")),
+        -32600);
     rpc("escaped NUL in a code", call("GetPesqCaleProdu", R"("00\u000001")"), -32602);
     rpc("escaped NUL after a year", call("GetDelCaleProduAno", bad + R"("2026\u0000")"), -32602);
     rpc("escaped NUL in a method", call("GetPesqCaleProdu\\u0000", R"("0001")"), -32601);
