@@ -11,8 +11,12 @@
 #include <storage/postgresstorage.h>
 #endif
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QTest>
+
+#include <thread>
+#include <unistd.h>
 
 using testsupport::RpcClient;
 
@@ -124,6 +128,49 @@ private slots:
         const RpcClient::Reply write =
             m_fixture.client().call("GetDelCaleProdu", {"0001", "01", "2000-01-03"});
         QVERIFY2(!write.isError(), qPrintable(write.describe()));
+    }
+
+    // The log's reader goes away or stops reading: the server lives on, what waits for the
+    // reader stays bounded, and the log tells how many lines it dropped.
+    void logReaderFailing_data()
+    {
+        QTest::addColumn<bool>("readerGone");
+        QTest::newRow("reader gone") << true;
+        QTest::newRow("reader stalled") << false;
+    }
+
+    void logReaderFailing()
+    {
+        QFETCH(bool, readerGone);
+        int ends[2];
+        QVERIFY(pipe(ends) == 0);
+        std::fflush(stderr);
+        const int saved = dup(STDERR_FILENO);
+        dup2(ends[1], STDERR_FILENO);
+        close(ends[1]);
+        if (readerGone)
+            close(ends[0]);
+        const QByteArray line(40, 'x');
+        for (int i = 0; i < 200000; ++i)
+            caleserver::logLine(line.toStdString());
+        const RpcClient::Reply answer = m_fixture.client().call("GetPesqCaleProdu", {"0001"});
+        QByteArray read;
+        std::thread reader([&] {
+            char chunk[65536];
+            for (ssize_t n; !readerGone && (n = ::read(ends[0], chunk, sizeof chunk)) > 0;)
+                read.append(chunk, n);
+        });
+        caleserver::flushLog();
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+        reader.join();
+        if (!readerGone)
+            close(ends[0]);
+        QCOMPARE(answer.column(), QStringList{"0001"});
+        if (!readerGone) {
+            QVERIFY2(read.size() < 200000 * line.size() / 2, QByteArray::number(read.size()));
+            QVERIFY2(read.contains(" linhas do log descartadas"), read.right(300).constData());
+        }
     }
 
     void messagesEchoOnlyAPrefixOfBadInput_data()
