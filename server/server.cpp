@@ -120,6 +120,7 @@ bool Server::start(std::string *error)
     }
     StorageLimits limits;
     limits.statementTimeoutMs = options.statementTimeoutMs;
+    limits.createMissingFile = false;
     auto runtime =
         std::make_unique<Runtime>(options.threads, options.token, options.databaseUrl, limits);
     {

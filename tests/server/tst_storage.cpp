@@ -130,6 +130,38 @@ private slots:
         QVERIFY2(!write.isError(), qPrintable(write.describe()));
     }
 
+    // Files removed under a running server: no write is acknowledged into files a restart would
+    // not read, and no empty database takes the removed one's place.
+    void writesRefusedOnceTheFilesAreRemoved_data()
+    {
+        QTest::addColumn<QStringList>("removed");
+        QTest::newRow("write-ahead log and index") << QStringList{"-wal", "-shm"};
+        QTest::newRow("database file") << QStringList{"", "-wal", "-shm"};
+    }
+
+    void writesRefusedOnceTheFilesAreRemoved()
+    {
+        QFETCH(QStringList, removed);
+        if (isPostgres())
+            QSKIP("only SQLite keeps the database in files of the server's");
+        testsupport::ServerFixture files{{.seedDemo = true, .token = {}, .threads = 1}};
+        QString message;
+        QCOMPARE(files.use(testsupport::Engine::Sqlite, &message),
+                 testsupport::ServerFixture::Status::Ready);
+        const auto insert = [&](const char *day) {
+            return files.client().call("SetCaleProdu",
+                                       {RpcClient::changeSet({{"insert", "0001", "01", day}})});
+        };
+        QVERIFY2(!insert("2045-03-06").isError(), "the worker's connection is open");
+        const QString path = files.url().mid(QStringLiteral("sqlite:").size());
+        for (const QString &suffix : removed)
+            QVERIFY(QFile::remove(path + suffix));
+        for (const char *day : {"2045-03-07", "2045-03-08", "2045-03-09"})
+            QCOMPARE(insert(day).errorCode(), -32001);
+        QCOMPARE(QFile::exists(path), !removed.contains(""));
+        files.cleanup();
+    }
+
     // The log's reader goes away or stops reading: the server lives on, what waits for the
     // reader stays bounded, and the log tells how many lines it dropped.
     void logReaderFailing_data()
