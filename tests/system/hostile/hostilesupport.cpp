@@ -368,6 +368,16 @@ void addHttpRows()
         post(invalid).replace("/QMR07700.rdmCaleProd",
                               "http://127.0.0.1:%PORT%/QMR07700.rdmCaleProd"),
         {{200, -32602}});
+    refused("trailer line ended by a bare LF",
+            chunkedHead + testsupport::chunked(invalid, 64).chopped(2) + "X-Fim: 1\n\r\n", 400);
+    // The authority of an absolute-form target names the server, whatever the Host says.
+    refused(
+        "absolute-form target naming another site",
+        post(invalid, json + "Origin: http://outro.example:%PORT%\r\n")
+            .replace("/QMR07700.rdmCaleProd", "http://outro.example:%PORT%/QMR07700.rdmCaleProd"),
+        403);
+    rpc("id named twice",
+        R"({"jsonrpc":"2.0","id":1,"id":2,"method":"GetPesqCaleProdu","params":["0001"]})", -32600);
     row("blank lines before and between requests", "\r\n" + post(invalid) + "\r\n" + post(invalid),
         {{200, -32602}, {200, -32602}});
     refused("brotli body", post(invalid, json + "Content-Encoding: br\r\n"), 415);
