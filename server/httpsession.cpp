@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace caleserver {
 
@@ -38,6 +39,7 @@ constexpr auto writeTimeout = std::chrono::seconds(30);
 // instead of a reset connection.
 constexpr std::size_t maxDrain = 8 * 1024 * 1024;
 constexpr auto drainTimeout = std::chrono::seconds(2);
+constexpr std::size_t readSize = 64 * 1024;
 constexpr std::string_view rpcPath = "/QMR07700.rdmCaleProd";
 
 // What one call produced, in the HTTP side's own types.
@@ -158,6 +160,79 @@ std::string_view logExcerpt(std::string_view text)
     return text.substr(0, size);
 }
 
+// The parts of a request target the server reads: the path, and the authority of the absolute
+// form ("http://host:port/path"), which names the server in place of the Host header.
+struct Target
+{
+    std::string_view authority;
+    std::string_view path;
+};
+
+Target splitTarget(std::string_view target)
+{
+    Target parts;
+    for (std::string_view scheme : {"http://", "https://"}) {
+        if (target.size() > scheme.size() &&
+            equalsIgnoringCase(target.substr(0, scheme.size()), scheme)) {
+            target.remove_prefix(scheme.size());
+            const std::size_t end = std::min(target.find_first_of("/?"), target.size());
+            parts.authority = target.substr(0, end);
+            target.remove_prefix(end);
+            break;
+        }
+    }
+    parts.path = target.substr(0, target.find('?'));
+    if (!parts.authority.empty() && parts.path.empty())
+        parts.path = "/";
+    return parts;
+}
+
+// HTTP/1.1 names the server in exactly one Host header; of two, a proxy in front and this server
+// could each take another.
+bool hostHeaderValid(const http::fields &fields, unsigned version)
+{
+    const auto [first, last] = fields.equal_range(http::field::host);
+    const auto count = std::distance(first, last);
+    return count == 1 || (count == 0 && version < 11);
+}
+
+// The transfer codings of every Transfer-Encoding header, in order, without their parameters.
+std::vector<std::string_view> transferCodings(const http::fields &fields)
+{
+    std::vector<std::string_view> codings;
+    const auto [first, last] = fields.equal_range(http::field::transfer_encoding);
+    for (auto field = first; field != last; ++field) {
+        std::string_view list = field->value();
+        while (!list.empty()) {
+            const std::size_t comma = std::min(list.find(','), list.size());
+            const std::string_view item = list.substr(0, comma);
+            const std::string_view coding = trimmed(item.substr(0, item.find(';')));
+            if (!coding.empty())
+                codings.push_back(coding);
+            list.remove_prefix(std::min(comma + 1, list.size()));
+        }
+    }
+    return codings;
+}
+
+// Only chunked alone frames a body this server reads. Another coding leaves the body's end to
+// guesswork (501), chunked anywhere but last leaves it unknown (400): either way what follows
+// could be read as another request, so it is refused before any path is served.
+std::optional<http::status> transferRefusal(const http::fields &fields)
+{
+    if (fields.find(http::field::transfer_encoding) == fields.end())
+        return std::nullopt;
+    const std::vector<std::string_view> codings = transferCodings(fields);
+    const auto isChunked = [](std::string_view coding) {
+        return equalsIgnoringCase(coding, "chunked");
+    };
+    if (codings.empty() || std::any_of(codings.begin(), codings.end() - 1, isChunked))
+        return http::status::bad_request;
+    if (codings.size() == 1 && isChunked(codings.back()))
+        return std::nullopt;
+    return http::status::not_implemented;
+}
+
 // One client connection: reads requests one after the other on its event loop, answers SQLite
 // reads there and hands every other call to the workers, writes the answers in the order the
 // requests came, then reads the next.
@@ -180,9 +255,125 @@ private:
         m_parser->header_limit(maxHeader);
         m_parser->body_limit(maxBody);
         m_stream.expires_after(headerTimeout);
-        http::async_read_header(
-            m_stream, m_buffer, *m_parser,
-            [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onHeader(ec); });
+        parseHeader();
+    }
+
+    // The parser is fed from the buffer here rather than by Beast's read operations, which wait
+    // for more input whenever the parser does: blank lines before a request and chunk lines the
+    // parser can never end must be seen while they wait.
+    void parseHeader()
+    {
+        beast::error_code ec;
+        if (!skipBlankLines())
+            return readMore(&Session::headerRead);
+        if (parseBuffered(false, ec) || ec)
+            return onHeader(ec);
+        readMore(&Session::headerRead);
+    }
+
+    void headerRead(beast::error_code ec)
+    {
+        if (ec)
+            return onHeader(ec == asio::error::eof ? endOfInput() : ec);
+        parseHeader();
+    }
+
+    void parseBody()
+    {
+        beast::error_code ec;
+        if (parseBuffered(true, ec) || ec)
+            return onBody(ec);
+        if (m_parser->chunked() && !chunkLineMayEnd())
+            return onBody(http::error::bad_chunk);
+        readMore(&Session::bodyRead);
+    }
+
+    void bodyRead(beast::error_code ec)
+    {
+        if (ec)
+            return onBody(ec == asio::error::eof ? endOfInput() : ec);
+        parseBody();
+    }
+
+    void readMore(void (Session::*next)(beast::error_code))
+    {
+        m_stream.async_read_some(
+            m_buffer.prepare(readSize),
+            [self = shared_from_this(), next](beast::error_code ec, std::size_t size) {
+                self->m_buffer.commit(size);
+                ((*self).*next)(ec);
+            });
+    }
+
+    // Feeds the parser what the buffer holds: true once the header (or, `whole`, the whole
+    // message) is in, or on a failure in `ec`.
+    bool parseBuffered(bool whole, beast::error_code &ec)
+    {
+        const auto finished = [&] {
+            return whole ? m_parser->is_done() : m_parser->is_header_done();
+        };
+        m_parser->eager(whole);
+        while (!finished() && m_buffer.size() > 0) {
+            const std::size_t used = m_parser->put(m_buffer.data(), ec);
+            m_buffer.consume(used);
+            if (ec == http::error::need_more) {
+                ec = {};
+                return false;
+            }
+            if (ec)
+                return true;
+            if (used == 0)
+                return false;
+        }
+        return finished();
+    }
+
+    // The client ended its side: a clean end between requests, else a message cut short.
+    beast::error_code endOfInput()
+    {
+        if (!m_parser->got_some())
+            return http::error::end_of_stream;
+        beast::error_code ec;
+        m_parser->put_eof(ec);
+        return ec ? ec : beast::error_code(http::error::partial_message);
+    }
+
+    std::string_view buffered() const
+    {
+        const auto data = m_buffer.data();
+        return {static_cast<const char *>(data.data()), data.size()};
+    }
+
+    // Drops empty lines before a request line, as clients may send one after a body; false while
+    // all the buffer holds may still become one.
+    bool skipBlankLines()
+    {
+        if (m_parser->got_some())
+            return true;
+        for (;;) {
+            const std::string_view text = buffered();
+            if (text.starts_with("\r\n"))
+                m_buffer.consume(2);
+            else if (text.starts_with('\n'))
+                m_buffer.consume(1);
+            else
+                return text != "\r";
+        }
+    }
+
+    // What waits unparsed in a chunked body is a chunk's size line or the trailer, which the
+    // parser ends only at a CRLF: a line ended by a bare LF, or one longer than a header may be,
+    // would hold the connection until the timeout.
+    bool chunkLineMayEnd() const
+    {
+        const std::string_view text = buffered();
+        if (text.size() > maxHeader)
+            return false;
+        for (std::size_t at = text.find('\n'); at != std::string_view::npos;
+             at = text.find('\n', at + 1))
+            if (at == 0 || text[at - 1] != '\r')
+                return false;
+        return true;
     }
 
     void onHeader(beast::error_code ec)
@@ -200,12 +391,21 @@ private:
             return refuse(http::status::bad_request, "Requisição HTTP malformada.\n");
 
         const auto &request = m_parser->get();
-        const std::string_view target = request.target();
-        m_path = std::string(target.substr(0, target.find('?')));
+        const Target target = splitTarget(request.target());
+        m_path = std::string(target.path);
         m_keepAlive = request.keep_alive();
         m_version = request.version();
-
         m_head = request.method() == http::verb::head;
+
+        // How the request is framed is judged before any path is served: a request hidden in
+        // the body of another must never be read as one.
+        if (!hostHeaderValid(request, m_version))
+            return refuse(http::status::bad_request, "Informe um, e só um, cabeçalho Host.\n");
+        if (const auto refusal = transferRefusal(request))
+            return refuse(*refusal,
+                          "Codificação de transferência não aceita: use chunked ou "
+                          "Content-Length.\n",
+                          true);
         if (m_path == "/health" && (request.method() == http::verb::get || m_head)) {
             // Answered here, never queued behind the workers: load balancers judge the process
             // by it, whatever the database is doing.
@@ -218,10 +418,12 @@ private:
             !authorized(request[http::field::authorization], m_context.token))
             return refuse(http::status::unauthorized,
                           "Autenticação exigida: envie Authorization: Bearer <token>.\n");
+        const std::string_view host = target.authority.empty()
+                                          ? std::string_view(request[http::field::host])
+                                          : target.authority;
         const auto origin = request.find(http::field::origin);
         if (origin != request.end() &&
-            (!sameOrigin(origin->value(), request[http::field::host]) ||
-             (m_context.token.empty() && !isLocalHost(request[http::field::host]))))
+            (!sameOrigin(origin->value(), host) || (m_context.token.empty() && !isLocalHost(host))))
             return refuse(http::status::forbidden, "Origem não permitida.\n");
         if (request.method() != http::verb::post || m_path != rpcPath)
             return refuse(http::status::not_found, "Não encontrado.\n");
@@ -230,19 +432,13 @@ private:
             !equalsIgnoringCase(trimmed(encoding->value()), "identity"))
             return refuse(http::status::unsupported_media_type,
                           "Corpo codificado não é aceito: envie JSON sem compressão.\n");
-        // Only chunked transfer is understood: any other coding (gzip, say) would leave the body's
-        // end to guesswork, and what follows it could be read as another request.
-        const auto transfer = request.find(http::field::transfer_encoding);
-        if (transfer != request.end() && !equalsIgnoringCase(trimmed(transfer->value()), "chunked"))
-            return refuse(http::status::not_implemented,
-                          "Codificação de transferência não aceita: use chunked ou "
-                          "Content-Length.\n",
-                          true);
         if (!isJson(request[http::field::content_type]))
             return refuse(http::status::unsupported_media_type,
                           "Tipo de conteúdo não aceito: envie application/json.\n");
 
-        if (equalsIgnoringCase(trimmed(request[http::field::expect]), "100-continue"))
+        // An HTTP/1.0 client knows no interim answer and takes it for the whole one.
+        if (m_version >= 11 &&
+            equalsIgnoringCase(trimmed(request[http::field::expect]), "100-continue"))
             return sendContinue();
         readBody();
     }
@@ -262,9 +458,7 @@ private:
     void readBody()
     {
         m_stream.expires_after(bodyTimeout);
-        http::async_read(
-            m_stream, m_buffer, *m_parser,
-            [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onBody(ec); });
+        parseBody();
     }
 
     void onBody(beast::error_code ec)

@@ -11,6 +11,8 @@ namespace {
 
 constexpr size_t maxLine = 2000;
 constexpr size_t flushAt = 16 * 1024;
+// What may wait for a reader that stopped reading; past it, lines are dropped and counted.
+constexpr size_t maxPending = 1024 * 1024;
 
 // Lines are gathered and written by a thread of their own, a few at a time: a write to stderr on
 // every call costs the serving threads a system call each. What is pending is written at exit.
@@ -26,7 +28,7 @@ public:
         m_wake.notify_one();
         if (m_thread.joinable())
             m_thread.join();
-        write(m_pending);
+        flush();
     }
 
     // Writes what is pending now, in order with what the thread writes.
@@ -37,6 +39,11 @@ public:
         {
             std::lock_guard lock(m_mutex);
             batch.swap(m_pending);
+            if (m_dropped > 0) {
+                batch += "caleprodu.server: " + std::to_string(m_dropped) +
+                         " linhas do log descartadas: quem lê o log parou de ler\n";
+                m_dropped = 0;
+            }
         }
         write(batch);
     }
@@ -46,6 +53,11 @@ public:
         std::lock_guard lock(m_mutex);
         if (!m_thread.joinable())
             m_thread = std::thread([this] { run(); });
+        // A reader that stalls must not make the server grow without limit.
+        if (m_pending.size() + line.size() > maxPending) {
+            ++m_dropped;
+            return;
+        }
         m_pending += line;
         if (m_pending.size() >= flushAt)
             m_wake.notify_one();
@@ -57,6 +69,8 @@ private:
         if (!text.empty()) {
             std::fwrite(text.data(), 1, text.size(), stderr);
             std::fflush(stderr);
+            // A reader that went away fails the write; the next one may find another.
+            std::clearerr(stderr);
         }
     }
 
@@ -76,6 +90,7 @@ private:
     std::mutex m_writing; // held while a batch is taken and written, so batches keep their order
     std::condition_variable m_wake;
     std::string m_pending;
+    size_t m_dropped = 0;
     std::thread m_thread;
     bool m_stopping = false;
 };

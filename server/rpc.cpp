@@ -4,12 +4,11 @@
 #include "jsontext.h"
 #include "logging.h"
 #include "methods.h"
+#include "requestparser.h"
 
 #include <boost/json/monotonic_resource.hpp>
-#include <boost/json/parse.hpp>
 #include <boost/json/value.hpp>
 
-#include <charconv>
 #include <cmath>
 
 namespace caleserver {
@@ -18,23 +17,17 @@ namespace json = boost::json;
 
 namespace {
 
-// An id is echoed as it was sent; a whole number without a fraction or an exponent.
-void appendId(std::string &out, const json::value &id)
+// The id as the answer writes it: a number as its text was sent, anything else as JSON.
+std::string idJson(const json::value &id, std::string_view numberText)
 {
-    if (const double *number = id.if_double()) {
-        if (std::abs(*number) < 9e15 && *number == std::floor(*number)) {
-            out += std::to_string(static_cast<int64_t>(*number));
-            return;
-        }
-        char text[32];
-        const auto end = std::to_chars(text, text + sizeof text, *number).ptr;
-        out.append(text, end);
-        return;
-    }
+    if (id.is_number() && !numberText.empty())
+        return std::string(numberText);
+    std::string out;
     appendJson(out, id);
+    return out;
 }
 
-RpcAnswer reply(const json::value &id, std::string method, const Outcome &outcome)
+RpcAnswer reply(std::string_view id, std::string method, const Outcome &outcome)
 {
     std::string body;
     if (!outcome.ok()) {
@@ -42,14 +35,14 @@ RpcAnswer reply(const json::value &id, std::string method, const Outcome &outcom
         body += "{\"error\":{\"code\":" + std::to_string(outcome.code) + ",\"message\":";
         appendJson(body, json::value(json::string_view(outcome.message)));
         body += "},\"id\":";
-        appendId(body, id);
+        body += id;
         body += ",\"jsonrpc\":\"2.0\"}";
         return {std::move(body), std::move(method), outcome.code};
     }
     // Rows and the column description come written already.
     body.reserve(96 + outcome.rows.size() + (outcome.fields ? outcome.fields->json().size() : 0));
     body += "{\"id\":";
-    appendId(body, id);
+    body += id;
     body += ",\"jsonrpc\":\"2.0\",\"result\":";
     if (outcome.fields) {
         body += "{\"fields\":";
@@ -75,7 +68,7 @@ std::string logName(std::string_view name)
     return std::string(name.substr(0, size));
 }
 
-RpcAnswer badRequest(const json::value &id, std::string message)
+RpcAnswer badRequest(std::string_view id, std::string message)
 {
     return reply(id, "-", Outcome::failure(ErrorCode::InvalidRequest, std::move(message)));
 }
@@ -87,10 +80,10 @@ RpcAnswer answerRpc(std::string_view body, const StorageSource &storage)
     // The request lives in one arena, freed at once with the call.
     unsigned char initial[8192];
     json::monotonic_resource arena(initial, sizeof initial);
-    json::error_code error;
-    const json::value request = json::parse(body, error, &arena);
-    const json::value null;
-    if (error)
+    const ParsedRequest parsed = parseRequest(body, &arena);
+    const json::value &request = parsed.value;
+    constexpr std::string_view null = "null";
+    if (parsed.error)
         return reply(null, "-",
                      Outcome::failure(ErrorCode::ParseError,
                                       "Requisição ilegível: o corpo não é um JSON válido."));
@@ -100,11 +93,14 @@ RpcAnswer answerRpc(std::string_view body, const StorageSource &storage)
     const json::object *object = request.if_object();
     if (!object)
         return badRequest(null, "Requisição inválida: o corpo deve ser um objeto JSON-RPC 2.0.");
+    // Which of two members of one name counts is for each reader to guess: none is taken.
+    if (parsed.repeatedMember)
+        return badRequest(null, "Requisição inválida: um objeto repete o nome de um membro.");
     const json::value *id = object->if_contains("id");
     // A number too large for a double reads as infinity, which no JSON answer can echo.
     const bool idUsable = id && (id->is_string() || id->is_null() ||
                                  (id->is_number() && std::isfinite(id->to_number<double>())));
-    const json::value &echoedId = idUsable ? *id : null;
+    const std::string echoedId = idUsable ? idJson(*id, parsed.idText) : std::string(null);
     const json::value *version = object->if_contains("jsonrpc");
     if (!version || !version->is_string() || version->get_string() != "2.0")
         return badRequest(echoedId, "Requisição inválida: informe \"jsonrpc\": \"2.0\".");
@@ -115,16 +111,16 @@ RpcAnswer answerRpc(std::string_view body, const StorageSource &storage)
         return badRequest(null, "Requisição inválida: o \"id\" deve ser um número ou um texto.");
     const json::value *method = object->if_contains("method");
     if (!method || !method->is_string() || method->get_string().empty())
-        return badRequest(*id, "Requisição inválida: informe o nome do método em \"method\".");
+        return badRequest(echoedId, "Requisição inválida: informe o nome do método em \"method\".");
     const std::string_view name = method->get_string();
     const json::value *params = object->if_contains("params");
     if (params && !params->is_array())
-        return reply(*id, logName(name),
+        return reply(echoedId, logName(name),
                      Outcome::failure(ErrorCode::InvalidParams,
                                       "Parâmetros inválidos para " + excerpt(name) +
                                           ": envie-os em uma lista, na ordem do método."));
     static const json::array none;
-    return reply(*id, logName(name),
+    return reply(echoedId, logName(name),
                  callMethod(storage, name, params ? params->get_array() : none));
 }
 

@@ -12,6 +12,7 @@
 #include <boost/asio/post.hpp>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -111,12 +112,15 @@ bool Server::start(std::string *error)
     if (d->runtime)
         return true;
     const ServerOptions &options = d->options;
+    // A log reader that went away would otherwise end the process at its next line.
+    std::signal(SIGPIPE, SIG_IGN);
     if (options.threads < 1) {
         *error = "Número de threads inválido: " + std::to_string(options.threads) + ".";
         return false;
     }
     StorageLimits limits;
     limits.statementTimeoutMs = options.statementTimeoutMs;
+    limits.createMissingFile = false;
     auto runtime =
         std::make_unique<Runtime>(options.threads, options.token, options.databaseUrl, limits);
     {

@@ -3,7 +3,11 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace caleserver {
 
@@ -12,6 +16,59 @@ namespace {
 // Every worker keeps its own connection and so its own page cache: a small one each keeps the
 // server's memory low, and the file's pages stay in the system's cache for all of them.
 const char *const normalCache = "PRAGMA cache_size = -1024";
+
+SqliteStorage::FileIdentity identityOf(const std::string &path)
+{
+    struct stat status;
+    if (::stat(path.c_str(), &status) != 0)
+        return {};
+    return {true, status.st_dev, status.st_ino};
+}
+
+SqliteStorage::DatabaseFiles filesAt(const std::string &path)
+{
+    return {identityOf(path), identityOf(path + "-wal"), identityOf(path + "-shm")};
+}
+
+// The files of each database as this process's first open connection found them. Connections of
+// one process share the write-ahead index of the file they opened: one opened after the files
+// were removed must judge its writes by what the others still use, not by what it created.
+class OpenDatabases
+{
+public:
+    SqliteStorage::DatabaseFiles join(const std::string &path)
+    {
+        std::lock_guard lock(m_mutex);
+        auto [entry, first] = m_open.try_emplace(path);
+        if (first)
+            entry->second.files = filesAt(path);
+        ++entry->second.connections;
+        return entry->second.files;
+    }
+
+    void leave(const std::string &path)
+    {
+        std::lock_guard lock(m_mutex);
+        const auto entry = m_open.find(path);
+        if (entry != m_open.end() && --entry->second.connections == 0)
+            m_open.erase(entry);
+    }
+
+private:
+    struct Entry
+    {
+        SqliteStorage::DatabaseFiles files;
+        int connections = 0;
+    };
+    std::mutex m_mutex;
+    std::map<std::string, Entry> m_open;
+};
+
+OpenDatabases &openDatabases()
+{
+    static OpenDatabases databases;
+    return databases;
+}
 
 } // namespace
 
@@ -176,9 +233,16 @@ bool SqliteStorage::connect(std::string *error)
         *error = "a pasta do arquivo " + file.string() + " não existe.";
         return false;
     }
-    const int rc =
-        sqlite3_open_v2(m_path.c_str(), &m_db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const bool inMemory = m_path == ":memory:";
+    // A serving connection that made the file would acknowledge writes into an empty database.
+    if (!m_limits.createMissingFile && !inMemory && !std::filesystem::exists(file, ignored)) {
+        *error =
+            "o arquivo " + file.string() + " não existe: crie-o com caleprodu-server --init-db.";
+        return false;
+    }
+    const int create = m_limits.createMissingFile ? SQLITE_OPEN_CREATE : 0;
+    const int rc = sqlite3_open_v2(m_path.c_str(), &m_db,
+                                   SQLITE_OPEN_READWRITE | create | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         *error = "não foi possível abrir " + m_path + ": " +
                  (m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc));
@@ -186,8 +250,11 @@ bool SqliteStorage::connect(std::string *error)
     }
     m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitLimitMs());
     sqlite3_busy_handler(m_db, &SqliteStorage::waitForLock, this);
-    for (const char *pragma : {"PRAGMA journal_mode = WAL", "PRAGMA foreign_keys = ON",
-                               "PRAGMA synchronous = NORMAL", normalCache}) {
+    // The read at the end opens the write-ahead log and its index, so that their files exist
+    // when they are noted below.
+    for (const char *pragma :
+         {"PRAGMA journal_mode = WAL", "PRAGMA foreign_keys = ON", "PRAGMA synchronous = NORMAL",
+          normalCache, "SELECT count(*) FROM sqlite_master"}) {
         char *message = nullptr;
         if (sqlite3_exec(m_db, pragma, nullptr, nullptr, &message) != SQLITE_OK) {
             *error = "não foi possível preparar " + m_path + ": " +
@@ -196,6 +263,8 @@ bool SqliteStorage::connect(std::string *error)
             return false;
         }
     }
+    m_openedPath = file.string();
+    m_files = openDatabases().join(m_openedPath);
     return true;
 }
 
@@ -205,6 +274,22 @@ void SqliteStorage::disconnect()
         sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
+    if (!m_openedPath.empty()) {
+        openDatabases().leave(m_openedPath);
+        m_openedPath.clear();
+    }
+}
+
+bool SqliteStorage::checkBeforeWrite()
+{
+    // Removed or replaced under the running server, the files this connection writes are no
+    // longer those a restart reads: what it acknowledged would vanish.
+    if (filesAt(m_openedPath) == m_files)
+        return true;
+    fail("arquivos", "o arquivo " + m_openedPath +
+                         " ou o seu -wal ou -shm foi removido ou trocado com o servidor em "
+                         "execução; reinicie o servidor.");
+    return false;
 }
 
 std::unique_ptr<Storage::Statement> SqliteStorage::prepare(const std::string &sql)

@@ -2,6 +2,8 @@
 
 #include "storage/storage.h"
 
+#include <sys/types.h>
+
 struct sqlite3;
 
 namespace caleserver {
@@ -10,6 +12,23 @@ namespace caleserver {
 class SqliteStorage : public Storage
 {
 public:
+    // Which file a path names: its device and inode, if it exists.
+    struct FileIdentity
+    {
+        bool exists = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+        bool operator==(const FileIdentity &) const = default;
+    };
+    // The database file, its write-ahead log and the log's index.
+    struct DatabaseFiles
+    {
+        FileIdentity database;
+        FileIdentity log;
+        FileIdentity index;
+        bool operator==(const DatabaseFiles &) const = default;
+    };
+
     SqliteStorage(std::string path, StorageLimits limits);
     ~SqliteStorage() override;
 
@@ -33,6 +52,7 @@ protected:
     bool isTransient(const std::string &code) const override;
     bool isBroken(const std::string &) const override { return false; }
     void beginCall(std::chrono::steady_clock::time_point deadline) override;
+    bool checkBeforeWrite() override;
     void beginBulk() override;
     void endBulk() override;
     int waitLimitMs() const override { return m_limits.sqliteBusyMs; }
@@ -43,6 +63,8 @@ private:
     void failFromDb();
 
     std::string m_path;
+    std::string m_openedPath; // absolute, while open
+    DatabaseFiles m_files;    // as the process's connections to it opened them
     sqlite3 *m_db = nullptr;
     std::chrono::steady_clock::time_point m_deadline;
 };

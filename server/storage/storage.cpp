@@ -221,7 +221,7 @@ Outcome Storage::attempt(Mode mode, const std::function<Outcome()> &body, bool *
         finishActive();
         return outcome;
     }
-    if (!control(beginStatement(mode))) {
+    if (!control(beginStatement(mode)) || !checkBeforeWrite()) {
         finishActive();
         return storageFailure();
     }

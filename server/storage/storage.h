@@ -14,11 +14,14 @@
 
 namespace caleserver {
 
-// How long a call may wait on the database before it fails with -32001.
+// How long a call may wait on the database before it fails with -32001, and whether a connection
+// may create the database.
 struct StorageLimits
 {
     int sqliteBusyMs = 5000;        // a file locked by another writer
     int statementTimeoutMs = 30000; // one PostgreSQL statement, lock waits included
+    // A missing SQLite file is created: for set-up only, a serving server never does.
+    bool createMissingFile = true;
 };
 
 // A value bound to a "?" of a statement: text, an integer or null.
@@ -164,6 +167,9 @@ protected:
     virtual bool isTransient(const std::string &code) const = 0;
     // Whether the connection is gone (the server restarted or ended it).
     virtual bool isBroken(const std::string &code) const = 0;
+    // Called in a write transaction before its body: false (reported through fail()) refuses
+    // the write.
+    virtual bool checkBeforeWrite() { return true; }
     // Called at the start of every try, with the moment the call must give up waiting.
     virtual void beginCall(std::chrono::steady_clock::time_point deadline) { (void)deadline; }
     virtual void beginBulk() {}

@@ -201,6 +201,24 @@ private slots:
         QCOMPARE(client.get("/health").httpStatus, 200);
     }
 
+    // An id comes back as its text was sent, whatever a double would make of it.
+    void idEchoedAsSent_data()
+    {
+        QTest::addColumn<QByteArray>("id");
+        for (const char *id : {"18446744073709551617", "-9223372036854775809", "1e302", "1e-400",
+                               "-0", "7", "\"x\""})
+            QTest::newRow(id) << QByteArray(id);
+    }
+
+    void idEchoedAsSent()
+    {
+        QFETCH(QByteArray, id);
+        const RpcClient::Reply reply = m_fixture.client().post(
+            R"({"jsonrpc":"2.0","id":)" + id + R"(,"method":"GetPesqCaleProdu","params":["1"]})");
+        QVERIFY2(!reply.isError(), qPrintable(reply.describe()));
+        QVERIFY2(reply.body.startsWith("{\"id\":" + id + ","), reply.body.constData());
+    }
+
     void healthAndUnknownPaths()
     {
         const RpcClient client = m_fixture.client();
@@ -240,6 +258,8 @@ private slots:
         std::string error;
         QVERIFY(!server.start(&error));
         QVERIFY2(QString::fromStdString(error).contains(mentions), error.c_str());
+        // A server never makes the file it serves: an empty one would take writes.
+        QVERIFY(!emptyDatabase || !QFile::exists(url.mid(7)));
         if (emptyDatabase)
             QFile::remove(url.mid(7));
     }

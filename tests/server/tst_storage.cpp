@@ -11,8 +11,12 @@
 #include <storage/postgresstorage.h>
 #endif
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QTest>
+
+#include <thread>
+#include <unistd.h>
 
 using testsupport::RpcClient;
 
@@ -180,6 +184,81 @@ private slots:
         caleserver::StorageLimits limits;
         limits.statementTimeoutMs = statementMs;
         QCOMPARE(caleserver::PostgresStorage::connectTimeoutSeconds(limits), connectSeconds);
+    }
+
+    // Files removed under a running server: no write is acknowledged into files a restart would
+    // not read, and no empty database takes the removed one's place.
+    void writesRefusedOnceTheFilesAreRemoved_data()
+    {
+        QTest::addColumn<QStringList>("removed");
+        QTest::newRow("write-ahead log and index") << QStringList{"-wal", "-shm"};
+        QTest::newRow("database file") << QStringList{"", "-wal", "-shm"};
+    }
+
+    void writesRefusedOnceTheFilesAreRemoved()
+    {
+        QFETCH(QStringList, removed);
+        if (isPostgres())
+            QSKIP("only SQLite keeps the database in files of the server's");
+        testsupport::ServerFixture files{{.seedDemo = true, .token = {}, .threads = 1}};
+        QString message;
+        QCOMPARE(files.use(testsupport::Engine::Sqlite, &message),
+                 testsupport::ServerFixture::Status::Ready);
+        const auto insert = [&](const char *day) {
+            return files.client().call("SetCaleProdu",
+                                       {RpcClient::changeSet({{"insert", "0001", "01", day}})});
+        };
+        QVERIFY2(!insert("2045-03-06").isError(), "the worker's connection is open");
+        const QString path = files.url().mid(QStringLiteral("sqlite:").size());
+        for (const QString &suffix : removed)
+            QVERIFY(QFile::remove(path + suffix));
+        for (const char *day : {"2045-03-07", "2045-03-08", "2045-03-09"})
+            QCOMPARE(insert(day).errorCode(), -32001);
+        QCOMPARE(QFile::exists(path), !removed.contains(""));
+        files.cleanup();
+    }
+
+    // The log's reader goes away or stops reading: the server lives on, what waits for the
+    // reader stays bounded, and the log tells how many lines it dropped.
+    void logReaderFailing_data()
+    {
+        QTest::addColumn<bool>("readerGone");
+        QTest::newRow("reader gone") << true;
+        QTest::newRow("reader stalled") << false;
+    }
+
+    void logReaderFailing()
+    {
+        QFETCH(bool, readerGone);
+        int ends[2];
+        QVERIFY(pipe(ends) == 0);
+        std::fflush(stderr);
+        const int saved = dup(STDERR_FILENO);
+        dup2(ends[1], STDERR_FILENO);
+        close(ends[1]);
+        if (readerGone)
+            close(ends[0]);
+        const QByteArray line(40, 'x');
+        for (int i = 0; i < 200000; ++i)
+            caleserver::logLine(line.toStdString());
+        const RpcClient::Reply answer = m_fixture.client().call("GetPesqCaleProdu", {"0001"});
+        QByteArray read;
+        std::thread reader([&] {
+            char chunk[65536];
+            for (ssize_t n; !readerGone && (n = ::read(ends[0], chunk, sizeof chunk)) > 0;)
+                read.append(chunk, n);
+        });
+        caleserver::flushLog();
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+        reader.join();
+        if (!readerGone)
+            close(ends[0]);
+        QCOMPARE(answer.column(), QStringList{"0001"});
+        if (!readerGone) {
+            QVERIFY2(read.size() < 200000 * line.size() / 2, QByteArray::number(read.size()));
+            QVERIFY2(read.contains(" linhas do log descartadas"), read.right(300).constData());
+        }
     }
 
     void messagesEchoOnlyAPrefixOfBadInput_data()

@@ -170,6 +170,15 @@ void addJsonRows()
         call("GetInsDel",
              R"("0001","01",)" + quoted(everyCode) + R"(," ","2000-01-01","2000-12-01")"),
         -32000);
+    rpc("method named twice",
+        R"({"jsonrpc":"2.0","id":7,"method":"GetPesqCaleProdu","method":"GetDelCaleProduAno",)"
+        R"("params":["0001","01","2000-01-01",)" +
+            quoted(year) + "]}",
+        -32600);
+    rpc("operation named twice in a change set",
+        call("SetCaleProdu",
+             changeSet(R"({"op":"insert","op":"delete","row":["0001","01",)" + quoted(day) + "]}")),
+        -32600);
     rpc("escaped NUL in a code", call("GetPesqCaleProdu", R"("00\u000001")"), -32602);
     rpc("escaped NUL after a year", call("GetDelCaleProduAno", bad + R"("2026\u0000")"), -32602);
     rpc("escaped NUL in a method", call("GetPesqCaleProdu\\u0000", R"("0001")"), -32601);
@@ -334,6 +343,43 @@ void addHttpRows()
         head + "Transfer-Encoding: gzip\r\n\r\n" +
             post(call("GetDelCaleProduAno", R"("0001","01","2000-01-01",)" + quoted(year))),
         {{501, noRpc}, {0, noRpc}});
+    // Framing is judged before any path: /health hides no call either.
+    const QByteArray healthHead = "GET /health HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: ";
+    const QByteArray deleteYear =
+        post(call("GetDelCaleProduAno", R"("0001","01","2000-01-01",)" + quoted(year)));
+    row("call hidden behind /health by an unknown coding", healthHead + "gzip\r\n\r\n" + deleteYear,
+        {{501, noRpc}, {0, noRpc}});
+    row("call hidden behind /health by chunked before gzip",
+        healthHead + "chunked, gzip\r\n\r\n" + deleteYear, {{400, noRpc}, {0, noRpc}});
+    refused("HTTP/1.1 without a Host", post(invalid).replace("Host: 127.0.0.1:0\r\n", QByteArray()),
+            400);
+    refused("two Host headers", post(invalid, json + "Host: outro.example\r\n"), 400);
+    row("HTTP/1.0 without a Host",
+        post(invalid)
+            .replace("Host: 127.0.0.1:0\r\n", QByteArray())
+            .replace("HTTP/1.1", "HTTP/1.0"),
+        {{200, -32602}});
+    refused("chunk lines ended by a bare LF",
+            chunkedHead + QByteArray::number(invalid.size(), 16) + "\n" + invalid + "\n0\n\n", 400);
+    row("100-continue asked over HTTP/1.0",
+        post(invalid, json + "Expect: 100-continue\r\n").replace("HTTP/1.1", "HTTP/1.0"),
+        {{200, -32602}});
+    row("absolute-form target",
+        post(invalid).replace("/QMR07700.rdmCaleProd",
+                              "http://127.0.0.1:%PORT%/QMR07700.rdmCaleProd"),
+        {{200, -32602}});
+    refused("trailer line ended by a bare LF",
+            chunkedHead + testsupport::chunked(invalid, 64).chopped(2) + "X-Fim: 1\n\r\n", 400);
+    // The authority of an absolute-form target names the server, whatever the Host says.
+    refused(
+        "absolute-form target naming another site",
+        post(invalid, json + "Origin: http://outro.example:%PORT%\r\n")
+            .replace("/QMR07700.rdmCaleProd", "http://outro.example:%PORT%/QMR07700.rdmCaleProd"),
+        403);
+    rpc("id named twice",
+        R"({"jsonrpc":"2.0","id":1,"id":2,"method":"GetPesqCaleProdu","params":["0001"]})", -32600);
+    row("blank lines before and between requests", "\r\n" + post(invalid) + "\r\n" + post(invalid),
+        {{200, -32602}, {200, -32602}});
     refused("brotli body", post(invalid, json + "Content-Encoding: br\r\n"), 415);
     refused("gzip then identity", post(invalid, json + "Content-Encoding: gzip, identity\r\n"),
             415);
