@@ -97,8 +97,24 @@ void MainWindow::placeOnScreen()
         setWindowState(windowState() | Qt::WindowMaximized);
 }
 
+bool MainWindow::closeScreens()
+{
+    for (QMdiSubWindow *sub : m_mdiArea->subWindowList()) {
+        // A screen that only minimises itself on close lets the shell go.
+        if (!sub->close() && !sub->isMinimized())
+            return false;
+    }
+    return true;
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // Each screen is asked first: one that keeps the operator (a day not yet saved, say) keeps the
+    // shell open.
+    if (!closeScreens()) {
+        event->ignore();
+        return;
+    }
     QMainWindow::closeEvent(event);
     if (event->isAccepted())
         windowSettings()->setValue(geometryKey, saveGeometry());

@@ -23,14 +23,14 @@ public:
     // The menus of the active screen, as they stand in the menu bar now.
     QList<QAction *> screenMenus() const;
 
-private:
-    // Puts the active screen's menus in the menu bar in place of those of the screen before.
-    void showScreenMenus();
-
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Puts the active screen's menus in the menu bar in place of those of the screen before.
+    void showScreenMenus();
+    // Closes every screen; false when one refuses.
+    bool closeScreens();
     // The first time maximised, restoring to its standard size centred on the screen's usable
     // area (the whole area when smaller); afterwards as the operator last left it.
     void placeOnScreen();

@@ -181,6 +181,8 @@ void tst_editing::pendingDayIsSettledBeforeItIsLeft_data()
     QTest::newRow("filter after a failed upload, stay") << "filter" << true << mrCancel;
     QTest::newRow("year spin after a failed upload, save") << "year spin" << true << mrYes;
     QTest::newRow("year spin after a failed upload, stay") << "year spin" << true << mrCancel;
+    QTest::newRow("quitting after a failed upload, stay") << "quit" << true << mrCancel;
+    QTest::newRow("quitting while including, save") << "quit" << false << mrYes;
 }
 
 void tst_editing::pendingDayIsSettledBeforeItIsLeft()
@@ -201,6 +203,8 @@ void tst_editing::pendingDayIsSettledBeforeItIsLeft()
     m_env.dialogs.answers = {answer, answer};
     if (leaving == QLatin1String("close"))
         screen->SubWindow()->close();
+    else if (leaving == QLatin1String("quit"))
+        m_shell->close();
     else if (leaving == QLatin1String("filter"))
         QTest::mouseClick(screen->medCdPeriodicidade, Qt::LeftButton);
     else
@@ -209,6 +213,8 @@ void tst_editing::pendingDayIsSettledBeforeItIsLeft()
     QVERIFY(m_env.dialogs.messages.value(0).buttons == mbYesNoCancel &&
             m_env.dialogs.texts().value(0).startsWith("Há um dia de produção incluído"));
     QCOMPARE(stored(QStringLiteral("0001/02/")).size(), int(answer == mrYes));
+    QCOMPARE(m_shell->isVisible(), leaving != QLatin1String("quit") || answer == mrCancel);
+    m_shell->show();
     if (answer == mrCancel) // the operator stays on the day, in the year he was in
         QVERIFY(screen->HasPendingDay() && screen->ActiveControl() == screen->Calendar(4) &&
                 screen->speYear->Text() == QLatin1String("2026"));
