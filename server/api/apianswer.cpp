@@ -7,6 +7,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <deque>
+#include <map>
+#include <mutex>
 
 namespace caleserver::api {
 
@@ -73,9 +76,46 @@ std::string listJson(const std::vector<CalendarSummary> &calendars)
     return out;
 }
 
+// Writing a year's feed with libical takes about 4 ms, reading its days a fortieth of that: feeds
+// are kept by everything they are written from, so an unchanged calendar is not written again.
+class FeedCache
+{
+public:
+    ApiAnswer feed(const ApiQuery &query, const CalendarDays &calendar)
+    {
+        std::string key = query.branch + '|' + query.periodicity + '|' + calendar.branchName + '|' +
+                          calendar.periodicityName;
+        for (const std::string &day : calendar.days)
+            key += day;
+        {
+            std::lock_guard lock(m_mutex);
+            const auto found = m_feeds.find(key);
+            if (found != m_feeds.end())
+                return found->second;
+        }
+        ApiAnswer answer = ok(icsFeed(query.branch, query.periodicity, calendar), calendarType);
+        answer.etag = entityTag(answer.body);
+        std::lock_guard lock(m_mutex);
+        if (m_feeds.emplace(key, answer).second)
+            m_order.push_back(std::move(key));
+        if (m_order.size() > capacity) {
+            m_feeds.erase(m_order.front());
+            m_order.pop_front();
+        }
+        return answer;
+    }
+
+private:
+    static constexpr std::size_t capacity = 32; // a year's feed is about 100 KB
+    std::mutex m_mutex;
+    std::map<std::string, ApiAnswer> m_feeds;
+    std::deque<std::string> m_order;
+};
+
 // Reads and writes the answer of one query in a read of its own.
 ApiAnswer answerFrom(Storage &storage, const ApiQuery &query)
 {
+    static FeedCache feeds;
     ApiAnswer answer;
     const Outcome outcome = storage.transaction(Storage::Mode::Read, [&]() {
         const std::string &b = query.branch;
@@ -105,7 +145,7 @@ ApiAnswer answerFrom(Storage &storage, const ApiQuery &query)
             if (query.resource == Resource::Days)
                 answer = ok(daysJson(query, calendar));
             else if (query.resource == Resource::Ics)
-                answer = ok(icsFeed(b, p, calendar), calendarType);
+                answer = feeds.feed(query, calendar);
             else
                 answer = ok(csvFeed(calendar), csvType);
             break;
@@ -160,7 +200,8 @@ ApiAnswer answerApi(const ApiQuery &query, const StorageSource &storage)
     ApiAnswer answer = answerFrom(*opened, query);
     if (answer.storageFailed())
         return answer;
-    answer.etag = entityTag(answer.body);
+    if (answer.etag.empty())
+        answer.etag = entityTag(answer.body);
     if (answer.status == 200 && matchesTag(query.ifNoneMatch, answer.etag)) {
         answer.status = 304;
         answer.body.clear();
