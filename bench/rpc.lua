@@ -1,6 +1,7 @@
--- wrk script: posts JSON-RPC calls spread over the generated branches and days, or GETs /health,
--- and prints one parseable line when done. Environment:
---   BENCH_METHOD    GetCaleProduAux (default), GetCaleProdu or health
+-- wrk script: posts JSON-RPC calls spread over the generated branches and days, GETs /health, or
+-- asks the read-only interface, and prints one parseable line when done. Environment:
+--   BENCH_METHOD    GetCaleProduAux (default), GetCaleProdu, health, add (the N-th production
+--                   day, N in -20 ... 20) or ics (a year's iCalendar feed)
 --   BENCH_BRANCHES  how many branches the data holds (default 1000)
 --   BENCH_YEAR      the year of the data (default 2026)
 local method = os.getenv("BENCH_METHOD") or "GetCaleProduAux"
@@ -24,6 +25,21 @@ function init(args)
         return
     end
     local monthDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31}
+    if method == "add" or method == "ics" then
+        for i = 1, 1024 do
+            local calendar = string.format("/api/v1/calendars/%04d/01", math.random(branches))
+            -- February to November: 20 production days either way stay inside the stored year.
+            local month = math.random(2, 11)
+            local target = string.format("%s/add?date=%04d-%02d-%02d&n=%d", calendar, year,
+                                         month, math.random(monthDays[month]),
+                                         math.random(-20, 20))
+            if method == "ics" then
+                target = string.format("%s.ics?from=%d-01-01&to=%d-12-31", calendar, year, year)
+            end
+            requests[i] = wrk.format("GET", target)
+        end
+        return
+    end
     local headers = {["Content-Type"] = "application/json"}
     -- Formatted once: building a request per call would make wrk the bottleneck.
     for i = 1, 1024 do

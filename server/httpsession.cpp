@@ -2,6 +2,7 @@
 
 #include "caleprodu_version.h"
 
+#include "api/apianswer.h"
 #include "logging.h"
 #include "rpc.h"
 #include "workerpool.h"
@@ -16,6 +17,8 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <variant>
 #include <vector>
 
 namespace caleserver {
@@ -50,15 +53,14 @@ struct CallAnswer
     int code = 0;
 };
 
-// Runs one JSON-RPC body on the calling thread's storage, opening it on first use and again after
-// a failure. Given `deferred`, the call may only read: one that would write or that met a storage
-// failure (a busy file) is not answered but flagged, to be run again by a worker.
-CallAnswer answerCall(std::string_view body, std::unique_ptr<Storage> &storage,
-                      const std::string &databaseUrl, const StorageLimits &limits,
-                      bool *deferred = nullptr)
+// The calling thread's storage, opened on first use and again after a failure. Given `readOnly`,
+// a write is not run but refused, to be run again by a worker.
+StorageSource threadStorage(std::unique_ptr<Storage> &storage, const std::string &databaseUrl,
+                            const StorageLimits &limits, bool readOnly)
 {
-    const auto provide = [&](Storage::Mode mode, std::string *error) -> Storage * {
-        if (deferred && mode == Storage::Mode::Write) {
+    return [&storage, &databaseUrl, limits, readOnly](Storage::Mode mode,
+                                                      std::string *error) -> Storage * {
+        if (readOnly && mode == Storage::Mode::Write) {
             *error = "gravação feita por um worker";
             return nullptr;
         }
@@ -73,7 +75,24 @@ CallAnswer answerCall(std::string_view body, std::unique_ptr<Storage> &storage,
         }
         return storage.get();
     };
-    RpcAnswer answer = answerRpc(body, provide);
+}
+
+// An event loop's own SQLite connection, which never waits for a lock.
+std::unique_ptr<Storage> &loopStorage()
+{
+    thread_local std::unique_ptr<Storage> storage;
+    return storage;
+}
+
+// Runs one JSON-RPC body on the calling thread's storage. Given `deferred`, the call may only
+// read: one that would write or that met a storage failure (a busy file) is not answered but
+// flagged, to be run again by a worker.
+CallAnswer answerCall(std::string_view body, std::unique_ptr<Storage> &storage,
+                      const std::string &databaseUrl, const StorageLimits &limits,
+                      bool *deferred = nullptr)
+{
+    RpcAnswer answer =
+        answerRpc(body, threadStorage(storage, databaseUrl, limits, deferred != nullptr));
     if (deferred)
         *deferred = answer.code == ErrorCode::StorageFailure;
     return {std::move(answer.body), std::move(answer.method), answer.code};
@@ -251,6 +270,7 @@ private:
     {
         m_path.clear();
         m_head = false;
+        m_extraFields.clear();
         m_parser.emplace();
         m_parser->header_limit(maxHeader);
         m_parser->body_limit(maxBody);
@@ -425,6 +445,8 @@ private:
         if (origin != request.end() &&
             (!sameOrigin(origin->value(), host) || (m_context.token.empty() && !isLocalHost(host))))
             return refuse(http::status::forbidden, "Origem não permitida.\n");
+        if (api::isApiPath(m_path))
+            return answerApiRequest();
         if (request.method() != http::verb::post || m_path != rpcPath)
             return refuse(http::status::not_found, "Não encontrado.\n");
         const auto encoding = request.find(http::field::content_encoding);
@@ -491,16 +513,20 @@ private:
     // a read that found the file busy, go to the workers, where waiting holds no loop.
     bool answeredInline(const std::string &body)
     {
-        thread_local std::unique_ptr<Storage> loopStorage;
-        StorageLimits neverWait = m_context.limits;
-        neverWait.sqliteBusyMs = 0;
         bool deferred = false;
         CallAnswer answer =
-            answerCall(body, loopStorage, m_context.databaseUrl, neverWait, &deferred);
+            answerCall(body, loopStorage(), m_context.databaseUrl, neverWait(), &deferred);
         if (deferred)
             return false;
         answered(std::move(answer));
         return true;
+    }
+
+    StorageLimits neverWait() const
+    {
+        StorageLimits limits = m_context.limits;
+        limits.sqliteBusyMs = 0;
+        return limits;
     }
 
     void answered(CallAnswer answer)
@@ -513,6 +539,61 @@ private:
                 (answer.code == 0 ? std::string("ok") : "erro " + std::to_string(answer.code)));
         respond(http::status::ok, std::move(answer.body), "application/json", false);
     }
+
+    // ---- /api/v1: the read-only calendar interface (server/api/) -------------------------------
+
+    // Answered like a JSON-RPC read: SQLite on the loop, PostgreSQL and a busy file on a worker.
+    void answerApiRequest()
+    {
+        m_started = Clock::now();
+        const auto &request = m_parser->get();
+        auto read =
+            api::readApiRequest(request.method_string(), request.target(), !m_parser->is_done(),
+                                request[http::field::if_none_match], Date::today());
+        if (auto *refusal = std::get_if<api::ApiAnswer>(&read))
+            return apiAnswered(std::move(*refusal));
+        api::ApiQuery query = std::get<api::ApiQuery>(std::move(read));
+        if (m_context.readsInline) {
+            api::ApiAnswer answer = api::answerApi(
+                query, threadStorage(loopStorage(), m_context.databaseUrl, neverWait(), true));
+            if (!answer.storageFailed())
+                return apiAnswered(std::move(answer));
+        }
+        const SessionContext &context = m_context;
+        context.workers->submit([self = shared_from_this(), query = std::move(query),
+                                 &context](std::unique_ptr<Storage> &storage) mutable {
+            api::ApiAnswer answer = api::answerApi(
+                query, threadStorage(storage, context.databaseUrl, context.limits, true));
+            auto executor = self->m_stream.get_executor();
+            asio::post(executor, [self = std::move(self), answer = std::move(answer)]() mutable {
+                self->apiAnswered(std::move(answer));
+            });
+        });
+    }
+
+    void apiAnswered(api::ApiAnswer answer)
+    {
+        const double ms =
+            std::chrono::duration<double, std::milli>(Clock::now() - m_started).count();
+        char duration[32];
+        std::snprintf(duration, sizeof duration, " %.1f ms ", ms);
+        logLine(std::string(m_parser->get().method_string()) + ' ' +
+                std::string(logExcerpt(m_path)) + duration + std::to_string(answer.status));
+        if (!answer.etag.empty()) {
+            m_extraFields.emplace_back(http::field::etag, answer.etag);
+            // Stored, but asked again every time: the tag makes the asking cheap.
+            m_extraFields.emplace_back(http::field::cache_control, "no-cache");
+        }
+        if (answer.status == 405)
+            m_extraFields.emplace_back(http::field::allow, "GET, HEAD");
+        const bool unreadBody = !m_parser->is_done();
+        if (unreadBody)
+            m_keepAlive = false;
+        respond(static_cast<http::status>(answer.status), std::move(answer.body),
+                answer.contentType, unreadBody);
+    }
+
+    // ---------------------------------------------------------------------------------------------
 
     // Answers without reading the body (when there is one, or may be: `bodyUnknown`) and ends
     // the connection.
@@ -531,12 +612,17 @@ private:
         m_response = {};
         m_response.version(m_version);
         m_response.result(status);
-        m_response.set(http::field::content_type, type);
+        if (!type.empty())
+            m_response.set(http::field::content_type, type);
+        for (const auto &[field, value] : m_extraFields)
+            m_response.set(field, value);
         if (status == http::status::unauthorized)
             m_response.set(http::field::www_authenticate, "Bearer");
         m_response.body() = std::move(body);
         m_response.keep_alive(m_keepAlive && !unreadBody);
         m_response.prepare_payload();
+        if (status == http::status::not_modified)
+            m_response.erase(http::field::content_length); // a 304's length would be the 200's
         if (m_head)
             m_response.body().clear(); // the length stays announced, the body is not sent
         m_stream.expires_after(writeTimeout);
@@ -592,6 +678,7 @@ private:
     unsigned m_version = 11;
     bool m_keepAlive = true;
     bool m_head = false;
+    std::vector<std::pair<http::field, std::string>> m_extraFields;
     Clock::time_point m_started;
     std::size_t m_drained = 0;
 };

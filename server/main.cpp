@@ -40,7 +40,10 @@ const char *const usage =
     "  --threads <N>            Trabalhadores do banco de dados, cada um com sua conexão\n"
     "                           (padrão 8).\n"
     "  --statement-timeout <S>  Espera máxima, em segundos, por um comando do PostgreSQL;\n"
-    "                           depois a chamada falha e nada é alterado (padrão 30).\n";
+    "                           depois a chamada falha e nada é alterado (padrão 30).\n\n"
+    "Além do JSON-RPC, o servidor responde à interface somente leitura /api/v1 (dias de\n"
+    "produção, contagem, soma de dias, feeds iCalendar e CSV, com as mesmas regras de token):\n"
+    "veja docs/api.md (/usr/share/doc/caleprodu-server/api.md no pacote).\n";
 
 // The options that take a value, named without their "--"; the configuration file's keys too.
 const std::set<std::string> valueOptions{"listen", "database", "token", "threads",

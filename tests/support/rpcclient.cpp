@@ -42,6 +42,9 @@ RpcClient::Reply exchange(const QString &host, int port, http::request<http::str
     reply.httpStatus = parser.get().result_int();
     reply.body = QByteArray::fromStdString(parser.get().body());
     reply.json = QJsonDocument::fromJson(reply.body).object();
+    for (const auto &field : parser.get())
+        reply.headers.append({QByteArray::fromStdString(std::string(field.name_string())),
+                              QByteArray::fromStdString(std::string(field.value()))});
     return reply;
 }
 
@@ -89,6 +92,15 @@ QStringList RpcClient::Reply::column() const
     return values;
 }
 
+QByteArray RpcClient::Reply::header(const QByteArray &name) const
+{
+    for (const auto &[key, value] : headers) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return {};
+}
+
 QString RpcClient::Reply::describe() const
 {
     return QStringLiteral("HTTP %1: %2").arg(httpStatus).arg(QString::fromUtf8(body));
@@ -124,6 +136,20 @@ RpcClient::Reply RpcClient::get(const QString &path) const
 {
     return exchange(m_host, m_port,
                     http::request<http::string_body>(http::verb::get, path.toStdString(), 11));
+}
+
+RpcClient::Reply RpcClient::request(const QByteArray &method, const QString &path,
+                                    const QList<QPair<QByteArray, QByteArray>> &headers) const
+{
+    http::request<http::string_body> request;
+    request.method_string(method.toStdString());
+    request.target(path.toStdString());
+    request.version(11);
+    if (!m_token.isEmpty())
+        request.set(http::field::authorization, "Bearer " + m_token.toStdString());
+    for (const auto &[name, value] : headers)
+        request.set(name.toStdString(), value.toStdString());
+    return exchange(m_host, m_port, std::move(request));
 }
 
 QJsonObject RpcClient::changeSet(const QList<QStringList> &changes)

@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -18,6 +19,10 @@ public:
         int httpStatus = 0; // 0: no HTTP answer at all
         QByteArray body;
         QJsonObject json;
+        QList<QPair<QByteArray, QByteArray>> headers;
+
+        // The value of a response header (any letter case), empty when absent.
+        QByteArray header(const QByteArray &name) const;
 
         bool isError() const { return json.contains(QStringLiteral("error")); }
         int errorCode() const;
@@ -40,6 +45,9 @@ public:
     Reply post(const QByteArray &body) const;
     // GET of any path (e.g. "/health").
     Reply get(const QString &path) const;
+    // A request of any method to any path, with the token and these header lines.
+    Reply request(const QByteArray &method, const QString &path,
+                  const QList<QPair<QByteArray, QByteArray>> &headers = {}) const;
 
     // A change set for SetCaleProdu: fields CDFILIAL, CDPERIPRODU, DTPRODUCAO and the given
     // changes, each {"insert"|"delete", branch, periodicity, date}.
