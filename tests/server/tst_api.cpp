@@ -22,15 +22,13 @@ QString apiPath(const QString &branch, const QString &peri, const QString &tail)
     return QStringLiteral("/api/v1/calendars/%1/%2%3").arg(branch, peri, tail);
 }
 
-// An iCalendar read without the library that wrote it: lines unfolded, then DTSTART values of
-// the VEVENTs and the calendar's and events' texts.
+// An iCalendar read without the library that wrote it: lines unfolded, then the events' dates,
+// texts and UIDs.
 struct ParsedFeed
 {
     bool wellFormed = true;
     QString name;
-    QStringList days;
-    QStringList summaries;
-    QStringList uids;
+    QStringList days, summaries, uids;
 };
 
 ParsedFeed parseIcs(const QByteArray &text)
@@ -38,33 +36,30 @@ ParsedFeed parseIcs(const QByteArray &text)
     ParsedFeed feed;
     QList<QByteArray> lines;
     for (const QByteArray &line : text.split('\n')) {
-        if (line.isEmpty())
-            continue;
-        feed.wellFormed &= line.endsWith('\r') && line.size() - 1 <= 75;
-        const QByteArray content = line.chopped(1);
-        if ((content.startsWith(' ') || content.startsWith('\t')) && !lines.isEmpty())
-            lines.last() += content.mid(1);
-        else
-            lines.append(content);
+        feed.wellFormed &= line.isEmpty() || (line.endsWith('\r') && line.size() - 1 <= 75);
+        if (line.startsWith(' ') && !lines.isEmpty())
+            lines.last() += line.mid(1).chopped(1);
+        else if (!line.isEmpty())
+            lines.append(line.chopped(1));
     }
     QStringList open;
     for (const QByteArray &line : lines) {
-        const qsizetype colon = line.indexOf(':');
-        const QString name = QString::fromUtf8(line.left(colon));
-        QString value = QString::fromUtf8(line.mid(colon + 1));
-        value.replace(QStringLiteral("\\,"), QStringLiteral(","))
-            .replace(QStringLiteral("\\;"), QStringLiteral(";"));
+        const QString name = QString::fromUtf8(line.left(line.indexOf(':')));
+        const QString value = QString::fromUtf8(line.mid(line.indexOf(':') + 1))
+                                  .replace(QStringLiteral("\\,"), QStringLiteral(","))
+                                  .replace(QStringLiteral("\\;"), QStringLiteral(";"));
+        const bool event = open.value(1) == QLatin1String("VEVENT");
         if (name == QLatin1String("BEGIN"))
             open.append(value);
         else if (name == QLatin1String("END"))
             feed.wellFormed &= !open.isEmpty() && open.takeLast() == value;
         else if (open == QStringList{"VCALENDAR"} && name == QLatin1String("NAME"))
             feed.name = value;
-        else if (open.value(1) == QLatin1String("VEVENT") && name == "DTSTART;VALUE=DATE")
+        else if (event && name == "DTSTART;VALUE=DATE")
             feed.days.append(QDate::fromString(value, "yyyyMMdd").toString(Qt::ISODate));
-        else if (open.value(1) == QLatin1String("VEVENT") && name == QLatin1String("SUMMARY"))
+        else if (event && name == QLatin1String("SUMMARY"))
             feed.summaries.append(value);
-        else if (open.value(1) == QLatin1String("VEVENT") && name == QLatin1String("UID"))
+        else if (event && name == QLatin1String("UID"))
             feed.uids.append(value);
     }
     feed.wellFormed &= open.isEmpty() && lines.value(0) == "BEGIN:VCALENDAR";
@@ -235,57 +230,41 @@ private slots:
 
     void refusals_data()
     {
-        QTest::addColumn<QByteArray>("method");
-        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("request"); // "[METHOD ]path"
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("message");
-        const QString days = apiPath("1", "01", "/days");
-        QTest::newRow("unknown branch") << QByteArray("GET") << apiPath("9", "01", "/count") << 404
-                                        << "filial 0009 não está cadastrada";
-        QTest::newRow("unknown periodicity") << QByteArray("GET") << apiPath("1", "7", ".ics")
-                                             << 404 << "periodicidade 07 não está cadastrada";
-        QTest::newRow("code that is none") << QByteArray("GET") << apiPath("12345", "01", "/days")
-                                           << 404 << "Código de filial inválido";
-        QTest::newRow("unknown resource")
-            << QByteArray("GET") << apiPath("1", "01", "/week") << 404 << "não encontrado";
-        QTest::newRow("day that does not exist")
-            << QByteArray("GET") << days + "?from=2027-02-29" << 400 << "Data inválida em from";
-        QTest::newRow("date in another shape")
-            << QByteArray("GET") << days + "?to=31/12/2027" << 400 << "Data inválida em to";
-        QTest::newRow("period backwards")
-            << QByteArray("GET") << days + "?from=2028-01-02&to=2028-01-01" << 400
-            << "depois de terminar";
-        QTest::newRow("over ten years")
-            << QByteArray("GET") << days + "?from=2020-01-01&to=2030-01-01" << 400
-            << "passa de 10 anos";
-        QTest::newRow("n missing")
-            << QByteArray("GET") << apiPath("1", "01", "/add?date=2028-01-01") << 400 << "n=N";
-        QTest::newRow("n not an integer")
-            << QByteArray("GET") << apiPath("1", "01", "/add?date=2028-01-01&n=1.5") << 400
-            << "Número de dias inválido";
-        QTest::newRow("n too large")
-            << QByteArray("GET") << apiPath("1", "01", "/add?date=2028-01-01&n=3661") << 400
-            << "Número de dias inválido";
-        QTest::newRow("add past the stored days")
-            << QByteArray("GET") << apiPath("1", "01", "/add?date=2028-03-30&n=20") << 404
-            << "terminam antes";
-        QTest::newRow("add before the stored days")
-            << QByteArray("GET") << apiPath("1", "01", "/add?date=2027-11-02&n=-20") << 404
-            << "começam depois";
-        QTest::newRow("a write method") << QByteArray("DELETE") << days << 405 << "GET e HEAD";
-        QTest::newRow("long query")
-            << QByteArray("GET") << days + "?x=" + QString(3000, 'a') << 414 << "longo demais";
-        QTest::newRow("broken escape")
-            << QByteArray("GET") << days + "?from=2028%2" << 400 << "escape %";
+        const QString days = apiPath("1", "01", "/days"), add = apiPath("1", "01", "/add?date=");
+        const auto row = [](const char *name, const QString &request, int status, const char *m) {
+            QTest::newRow(name) << request << status << QString::fromUtf8(m);
+        };
+        row("unknown branch", apiPath("9", "01", "/count"), 404, "filial 0009 não está cadastrada");
+        row("unknown periodicity", apiPath("1", "7", ".ics"), 404,
+            "periodicidade 07 não está cadastrada");
+        row("code that is none", apiPath("12345", "01", "/days"), 404, "Código de filial inválido");
+        row("unknown resource", apiPath("1", "01", "/week"), 404, "não encontrado");
+        row("day that does not exist", days + "?from=2027-02-29", 400, "Data inválida em from");
+        row("date in another shape", days + "?to=31/12/2027", 400, "Data inválida em to");
+        row("period backwards", days + "?from=2028-01-02&to=2028-01-01", 400, "depois de terminar");
+        row("over ten years", days + "?from=2020-01-01&to=2030-01-01", 400, "passa de 10 anos");
+        row("n missing", add + "2028-01-01", 400, "n=N");
+        row("n not an integer", add + "2028-01-01&n=1.5", 400, "Número de dias inválido");
+        row("n too large", add + "2028-01-01&n=3661", 400, "Número de dias inválido");
+        row("add past the stored days", add + "2028-03-30&n=20", 404, "terminam antes");
+        row("add before the stored days", add + "2027-11-02&n=-20", 404, "começam depois");
+        row("a write method", "DELETE " + days, 405, "GET e HEAD");
+        row("long query", days + "?x=" + QString(3000, 'a'), 414, "longo demais");
+        row("broken escape", days + "?from=2028%2", 400, "escape %");
     }
 
     void refusals()
     {
-        QFETCH(QByteArray, method);
-        QFETCH(QString, path);
+        QFETCH(QString, request);
         QFETCH(int, status);
         QFETCH(QString, message);
-        const auto reply = m_fixture.client().request(method, path);
+        const bool other = !request.startsWith('/');
+        const auto reply = m_fixture.client().request(other ? request.section(' ', 0, 0).toLatin1()
+                                                            : QByteArray("GET"),
+                                                      other ? request.section(' ', 1) : request);
         QCOMPARE(reply.httpStatus, status);
         QCOMPARE(reply.header("Content-Type"), QByteArray("application/json"));
         QVERIFY2(reply.json.value("error").toString().contains(message),
@@ -296,11 +275,11 @@ private slots:
     void etag_data()
     {
         QTest::addColumn<QString>("path");
-        QTest::newRow("days") << apiPath("3", "1", "/days?from=2028-01-01&to=2028-01-31");
-        QTest::newRow("count") << apiPath("3", "1", "/count?from=2028-01-01&to=2028-01-31");
-        QTest::newRow("add") << apiPath("3", "1", "/add?date=2028-01-06&n=0");
-        QTest::newRow("feed") << apiPath("3", "1", ".ics?from=2028-01-01&to=2028-01-31");
-        QTest::newRow("CSV") << apiPath("3", "1", ".csv?from=2028-01-01&to=2028-01-31");
+        const QString month = "?from=2028-01-01&to=2028-01-31";
+        for (const QString &tail :
+             {"/days" + month, "/count" + month, QStringLiteral("/add?date=2028-01-06&n=0"),
+              ".ics" + month, ".csv" + month})
+            QTest::newRow(qPrintable(tail.section('?', 0, 0))) << apiPath("3", "1", tail);
         QTest::newRow("calendars") << QStringLiteral("/api/v1/calendars");
     }
 
@@ -329,22 +308,17 @@ private slots:
 
     void codes_data()
     {
-        QTest::addColumn<QString>("branch");
-        QTest::addColumn<QString>("peri");
-        QTest::newRow("as stored") << "0002"
-                                   << "01";
-        QTest::newRow("without leading zeros") << "2"
-                                               << "1";
-        QTest::newRow("escaped") << "%30%32"
-                                 << "%31";
+        QTest::addColumn<QString>("codes"); // branch/periodicity
+        QTest::newRow("as stored") << QStringLiteral("0002/01");
+        QTest::newRow("without leading zeros") << QStringLiteral("2/1");
+        QTest::newRow("escaped") << QStringLiteral("%30%32/%31");
     }
 
     // Codes are completed as the methods complete them; the period defaults to this year.
     void codes()
     {
-        QFETCH(QString, branch);
-        QFETCH(QString, peri);
-        const auto reply = get(apiPath(branch, peri, "/days"));
+        QFETCH(QString, codes);
+        const auto reply = get(apiPath(codes.section('/', 0, 0), codes.section('/', 1), "/days"));
         QCOMPARE(reply.httpStatus, 200);
         QCOMPARE(reply.json.value("branch").toString(), QStringLiteral("0002"));
         QCOMPARE(reply.json.value("periodicity").toString(), QStringLiteral("01"));
