@@ -176,22 +176,15 @@ void tst_TDateEditPlus::typingAfterAClickFillsFromTheFirstBlank_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("empty, click at the end") << ""
-                                             << "end"
-                                             << "032026"
-                                             << "03/2026";
-    QTest::newRow("empty, click in the year") << ""
-                                              << "middle"
-                                              << "112025"
-                                              << "11/2025";
-    QTest::newRow("month typed, click at the end") << "03"
-                                                   << "end"
-                                                   << "2026"
-                                                   << "03/2026";
-    QTest::newRow("full, click at the start edits in place") << "03/2026"
-                                                             << "start"
-                                                             << "1"
-                                                             << "13/2026";
+    const auto row = [](const char *name, const char *before, const char *clickAt,
+                        const char *typed, const char *text) {
+        QTest::newRow(name) << QString(before) << QString(clickAt) << QString(typed)
+                            << QString(text);
+    };
+    row("empty, click at the end", "", "end", "032026", "03/2026");
+    row("empty, click in the year", "", "middle", "112025", "11/2025");
+    row("month typed, click at the end", "03", "end", "2026", "03/2026");
+    row("full, click at the start edits in place", "03/2026", "start", "1", "13/2026");
 }
 
 void tst_TDateEditPlus::typingAfterAClickFillsFromTheFirstBlank()

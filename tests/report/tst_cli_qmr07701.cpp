@@ -319,10 +319,8 @@ void tst_cli_qmr07701::previewPrintAndPdfShowTheSamePages_data()
 {
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("last");
-    QTest::newRow("a quarter") << "01/2026"
-                               << "03/2026";
-    QTest::newRow("two years") << "01/2026"
-                               << "12/2027";
+    QTest::newRow("a quarter") << QStringLiteral("01/2026") << QStringLiteral("03/2026");
+    QTest::newRow("two years") << QStringLiteral("01/2026") << QStringLiteral("12/2027");
 }
 
 void tst_cli_qmr07701::previewPrintAndPdfShowTheSamePages()

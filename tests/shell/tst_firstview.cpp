@@ -39,16 +39,11 @@ std::unique_ptr<MainWindow> showMainWindow()
 
 } // namespace
 
-// Every case starts as a new user: nothing kept (the settings are in a test folder).
+// Every case starts as a new user: nothing kept (runOnDisplay keeps the settings in a test folder).
 void tst_FirstView::init()
 {
-    QSettings::setPath(
-        QSettings::IniFormat, QSettings::UserScope,
-        QDir::temp().filePath(
-            QStringLiteral("caleprodu-firstview-%1").arg(QCoreApplication::applicationPid())));
     QCoreApplication::setOrganizationName(QStringLiteral("caleprodu"));
-    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("caleprodu"),
-              QStringLiteral("window"))
+    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("caleprodu"), "window")
         .clear();
 }
 
@@ -81,8 +76,7 @@ void tst_FirstView::mainWindowPlacement()
     QCOMPARE(window->isMaximized(), maximised);
     if (!maximised)
         QCOMPARE(window->geometry(), normal);
-    const QRect available = window->screen()->availableGeometry();
-    QVERIFY(available.contains(window->frameGeometry()));
+    QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
 }
 
 void tst_FirstView::screenOpensCentred_data()
@@ -105,8 +99,8 @@ void tst_FirstView::screenOpensCentred()
     QVERIFY(sub);
     const QRect area = window->mdiArea()->viewport()->rect();
     if (centred) {
-        QVERIFY(qAbs(sub->geometry().center().x() - area.center().x()) <= 1);
-        QVERIFY(qAbs(sub->geometry().center().y() - area.center().y()) <= 1);
+        const QPoint off = sub->geometry().center() - area.center();
+        QVERIFY(qAbs(off.x()) <= 1 && qAbs(off.y()) <= 1);
     } else {
         QCOMPARE(sub->pos(), QPoint(0, 0));
     }

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <array>
 #include <functional>
 
 class tst_QtDialogs : public QObject
@@ -63,15 +64,11 @@ void tst_QtDialogs::dialogsSpeakPortuguese_data()
     QTest::addColumn<QString>("dialog");
     QTest::addColumn<QString>("english");
     QTest::addColumn<QString>("portuguese");
-    QTest::newRow("print preview tool bar") << "preview"
-                                            << "Next page"
-                                            << "Próxima página";
-    QTest::newRow("input box buttons") << "input"
-                                       << "Cancel"
-                                       << "Cancelar";
-    QTest::newRow("file dialog") << "save"
-                                 << "Cancel"
-                                 << "Cancelar";
+    for (const auto &[dialog, english, portuguese] :
+         {std::array{"preview", "Next page", "Próxima página"},
+          std::array{"input", "Cancel", "Cancelar"}, std::array{"save", "Cancel", "Cancelar"}})
+        QTest::newRow(dialog) << QString(dialog) << QString(english)
+                              << QString::fromUtf8(portuguese);
 }
 
 void tst_QtDialogs::dialogsSpeakPortuguese()
@@ -81,16 +78,17 @@ void tst_QtDialogs::dialogsSpeakPortuguese()
     QFETCH(QString, portuguese);
     QPrinter printer;
     QString value;
-    const std::function<void()> open = [&] {
-        if (dialog == "preview")
-            CurrentDialogs()->PrintPreview(&printer, [](QPrinter *) {});
-        else if (dialog == "input")
-            CurrentDialogs()->InputQuery("Título do Relatório", "Informe o título:", value);
-        else
-            CurrentDialogs()->SaveFileName("Salvar relatório", "QMR077.pdf", "PDF (*.pdf)");
-    };
     QStringList texts;
-    whileOpen(open, [&](QWidget *shown) { texts = textsOf(shown); });
+    whileOpen(
+        [&] {
+            if (dialog == "preview")
+                CurrentDialogs()->PrintPreview(&printer, [](QPrinter *) {});
+            else if (dialog == "input")
+                CurrentDialogs()->InputQuery("Título do Relatório", "Informe o título:", value);
+            else
+                CurrentDialogs()->SaveFileName("Salvar relatório", "QMR077.pdf", "PDF (*.pdf)");
+        },
+        [&](QWidget *shown) { texts = textsOf(shown); });
     QVERIFY2(!texts.contains(english), qPrintable(texts.join(" | ")));
     QVERIFY2(texts.contains(portuguese), qPrintable(texts.join(" | ")));
 }
@@ -99,21 +97,20 @@ void tst_QtDialogs::titlePromptShowsItsWholeCaption_data()
 {
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("prompt");
-    QTest::newRow("report title") << "Título do Relatório"
-                                  << "Informe o título do relatório:";
-    QTest::newRow("caption longer than the prompt") << "Título do relatório de produção por filial"
-                                                    << "Título:";
+    QTest::newRow("report title") << QStringLiteral("Título do Relatório")
+                                  << QStringLiteral("Informe o título do relatório:");
+    QTest::newRow("caption longer than the prompt")
+        << QStringLiteral("Título do relatório de produção por filial")
+        << QStringLiteral("Título:");
 }
 
 void tst_QtDialogs::titlePromptShowsItsWholeCaption()
 {
     QFETCH(QString, caption);
     QFETCH(QString, prompt);
-    // The window's icon and its three title buttons take about this much of the title bar.
-    const int titleBarControls = 120;
+    const int titleBarControls = 120; // the window's icon and its three title buttons
     QString value;
-    int width = 0;
-    int needed = 0;
+    int width = 0, needed = 0;
     whileOpen([&] { CurrentDialogs()->InputQuery(caption, prompt, value); },
               [&](QWidget *shown) {
                   width = shown->width();
