@@ -44,11 +44,10 @@ struct Dialog
         }
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         code = new TEdit(frame);
-        code->setGeometry(8, 50, 60, 21);
         all = new TRadioButton(frame);
-        all->setGeometry(8, 80, 80, 21);
         list = new TRadioButton(frame);
-        list->setGeometry(8, 104, 80, 21);
+        for (auto [field, top] : {std::pair<QWidget *, int>{code, 50}, {all, 80}, {list, 104}})
+            field->setGeometry(8, top, 80, 21);
         all->SetChecked(true);
         for (TSpeedButton *command : std::as_const(commands))
             command->OnClick = [this](QObject *s) {

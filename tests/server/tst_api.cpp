@@ -276,10 +276,9 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         const QString month = "?from=2028-01-01&to=2028-01-31";
-        for (const QString &tail :
-             {"/days" + month, "/count" + month, QStringLiteral("/add?date=2028-01-06&n=0"),
-              ".ics" + month, ".csv" + month})
-            QTest::newRow(qPrintable(tail.section('?', 0, 0))) << apiPath("3", "1", tail);
+        // The tag is the body's, for every route; the feed's answers are also cached.
+        QTest::newRow("days") << apiPath("3", "1", "/days" + month);
+        QTest::newRow("feed") << apiPath("3", "1", ".ics" + month);
         QTest::newRow("calendars") << QStringLiteral("/api/v1/calendars");
     }
 

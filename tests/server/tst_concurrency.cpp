@@ -2,6 +2,7 @@
 
 #include <serverfixture.h>
 
+#include <QRegularExpression>
 #include <QTest>
 
 #include <atomic>
@@ -155,17 +156,11 @@ private slots:
         const RpcClient client(m_fixture.port());
         QVERIFY(!client.call("CalculaProducao", {"0002", "03", "2033-01-01", 12, "2000-01-01"})
                      .isError());
-        const auto daysOf = [&](const char *branch) {
-            QStringList days;
-            for (const QVariantList &row :
-                 db.rows("SELECT DTPRODUCAO FROM CALEPRODUCAO WHERE CDFILIAL = ? AND " + year +
-                             " ORDER BY DTPRODUCAO",
-                         {branch}))
-                days.append(row.at(0).toString());
-            return days;
+        const auto daysOf = [&](const QString &branch) {
+            return db.calendar().filter(QRegularExpression('^' + branch + "/03/2033-"));
         };
-        const QStringList fewDays = daysOf("0001");
-        const QStringList weekends = daysOf("0002");
+        const QStringList fewDays = daysOf("0001").replaceInStrings("0001/", "0005/");
+        const QStringList weekends = daysOf("0002").replaceInStrings("0002/", "0005/");
         const QJsonArray copyFew{"0001", "03", "0005", " ", "2033-01-01", "2033-12-01"};
         const QJsonArray otherCall =
             other == "GetInsDel" ? QJsonArray{"0002", "03", "0005", " ", "2033-01-01", "2033-12-01"}
