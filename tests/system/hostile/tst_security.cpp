@@ -159,6 +159,11 @@ private slots:
                                 .replace("rdmCaleProd HTTP", "rdmCaleProd" + path + " HTTP"));
             QCOMPARE(connection.answer().first, 401);
         }
+        // The calendar interface for other systems is behind the same token.
+        RawConnection api(m_fixture.port());
+        api.send("GET /api/v1/calendars" + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + credential +
+                 "\r\n");
+        QCOMPARE(api.answer().first, 401);
         QCOMPARE(m_fixture.database().dump(), before);
         // Load balancers still see it alive, and the right token still gets in.
         QCOMPARE(testsupport::RpcClient(m_fixture.port()).get("/health").httpStatus, 200);
