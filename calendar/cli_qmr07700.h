@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -120,6 +121,12 @@ public:
     void mnuExportarClick(QObject *Sender);
     void bindExportCommand();
 
+    // Overview command: opens the overview of every branch; ShowCalendarOf comes back from it.
+    void bindOverviewCommand();
+    // Shows the calendar of a branch, periodicity and year as if the operator had filled the
+    // panel and left it.
+    void ShowCalendarOf(const QString &branch, const QString &periodicity, int year);
+
     // Report command: opens the report dialog, which chooses its own branches and months.
     void sbtImprimirClick(QObject *Sender) override;
 
@@ -146,6 +153,8 @@ public:
     TSpeedButton *sbtCalcMes;
     QAction *N1;
     QAction *mnuExportar;
+    TSpeedButton *sbtVisaoGeral = nullptr;
+    QAction *mnuVisaoGeral = nullptr;
     QAction *mnuCalcMes;
     QAction *mnuCalcAno;
     QMenu *pmnExcluir;
@@ -205,6 +214,10 @@ extern QDateTime dtInicial;
 
 // Creates the calendar screen once and shows it.
 void CriaCaleProdu();
+// Opens the calendar screen on a branch, periodicity and year (the overview's rows).
+void AbreCaleProdu(const QString &branch, const QString &periodicity, int year);
+// Opens the overview screen; the package sets it, as the overview's unit comes after this one.
+extern std::function<void()> AbreVisaoGeral;
 // The shell's entry point: opens the calendar screen.
 void IniProc();
 // True while a calendar screen exists and has not been closed since it was created.

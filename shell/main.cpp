@@ -77,6 +77,7 @@ int main(int argc, char *argv[])
     }
 
     auto window = std::make_unique<MainWindow>([&session] { session.openCalendar(); });
+    window->addOverviewCommand([&session] { session.openOverview(); });
     session.attach(window.get(), window->mdiArea());
     window->show();
     session.openCalendar();

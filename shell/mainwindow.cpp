@@ -21,7 +21,9 @@ MainWindow::MainWindow(std::function<void()> openCalendar, QWidget *parent)
     scrollScreensIntoReach();
 
     QMenu *production = menuBar()->addMenu(QStringLiteral("&Produção"));
+    m_production = production;
     QAction *calendar = production->addAction(QStringLiteral("&Calendário da Produção"));
+    m_calendarItem = calendar;
     calendar->setObjectName(QStringLiteral("actCaleProdu"));
     connect(calendar, &QAction::triggered, this,
             [this, openCalendar] { host::guard(this, openCalendar); });
@@ -38,6 +40,17 @@ MainWindow::MainWindow(std::function<void()> openCalendar, QWidget *parent)
     // activation for a moment does not change the current screen, so they stay meanwhile.
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &MainWindow::showScreenMenus);
     addCloseCommand(windows);
+}
+
+void MainWindow::addOverviewCommand(std::function<void()> openOverview)
+{
+    QAction *overview = new QAction(QStringLiteral("&Visão Geral dos Calendários"), m_production);
+    overview->setObjectName(QStringLiteral("actVisaoGeral"));
+    const QList<QAction *> items = m_production->actions();
+    const qsizetype next = items.indexOf(m_calendarItem) + 1;
+    m_production->insertAction(next < items.size() ? items.at(next) : nullptr, overview);
+    connect(overview, &QAction::triggered, this,
+            [this, openOverview] { host::guard(this, openOverview); });
 }
 
 QList<QAction *> MainWindow::screenMenus() const

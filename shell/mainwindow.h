@@ -19,6 +19,8 @@ public:
     explicit MainWindow(std::function<void()> openCalendar, QWidget *parent = nullptr);
 
     QMdiArea *mdiArea() const { return m_mdiArea; }
+    // Adds "Visão Geral dos Calendários" to the Produção menu, below the calendar screen.
+    void addOverviewCommand(std::function<void()> openOverview);
 
     // The menus of the active screen, as they stand in the menu bar now.
     QList<QAction *> screenMenus() const;
@@ -36,5 +38,7 @@ private:
 
     QMdiArea *m_mdiArea;
     QAction *m_windowsMenu = nullptr;
+    QMenu *m_production = nullptr;
+    QAction *m_calendarItem = nullptr;
     QList<QPointer<QAction>> m_screenMenus;
 };

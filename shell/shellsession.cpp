@@ -1,5 +1,7 @@
 #include "shellsession.h"
 
+#include "data/clientsettings.h"
+
 #include "core/application.h"
 #include "core/dialogs.h"
 #include "data/dtmdbgeral.h"
@@ -46,6 +48,8 @@ bool ShellSession::start(const ShellOptions &options, QString *error)
     context.SetBranch(options.branch);
     context.SetPerBranch(options.perBranch);
     context.SetToken(options.token);
+    SetHorizonDays(options.horizonDays);
+    SetDefaultPeriodicity(options.periodicity);
     if (options.serverHost.isEmpty()) {
         if (!startEmbeddedServer(databaseUrl, options.seedDemo, error))
             return false;
@@ -93,6 +97,7 @@ bool ShellSession::loadPackage(QString *error)
         *error = QStringLiteral("O pacote %1 não exporta IniProc.").arg(file);
         return false;
     }
+    m_iniProcVisaoGeral = reinterpret_cast<void (*)()>(m_package->resolve("IniProcVisaoGeral"));
     return true;
 }
 
@@ -105,6 +110,12 @@ void ShellSession::openCalendar()
 {
     if (m_iniProc)
         m_iniProc();
+}
+
+void ShellSession::openOverview()
+{
+    if (m_iniProcVisaoGeral)
+        m_iniProcVisaoGeral();
 }
 
 void ShellSession::stop()

@@ -30,6 +30,8 @@ public:
     void attach(QWidget *mainWindow, QMdiArea *mdiArea);
     // Opens the calendar screen through the package's entry point.
     void openCalendar();
+    // Opens the overview of every branch's calendar.
+    void openOverview();
     void stop();
 
 private:
@@ -40,4 +42,5 @@ private:
     QString m_embeddedToken;
     std::unique_ptr<host::Package> m_package;
     void (*m_iniProc)() = nullptr;
+    void (*m_iniProcVisaoGeral)() = nullptr;
 };

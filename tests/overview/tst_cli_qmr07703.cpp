@@ -1,0 +1,174 @@
+// The overview screen: its warning texts, its marks against the reference branch, and a row
+// opening the calendar screen on that row's calendar.
+
+#include "calendar/cli_qmr07700.h"
+#include "overview/cli_qmr07703.h"
+
+#include "controls/tmaskedit.h"
+#include "controls/tspinedit.h"
+#include "data/tclientdataset.h"
+#include "screenenvironment.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QMdiArea>
+#include <QTest>
+
+extern "C" void Initialize();
+
+using namespace Cli_qmr07703;
+
+class tst_cli_qmr07703 : public QObject
+{
+    Q_OBJECT
+
+    testsupport::ScreenEnvironment m_env;
+
+    // Stores production days of periodicity 01 as "branch=YYYY-MM-DD".
+    void addDays(const QStringList &days)
+    {
+        for (const QString &day : days) {
+            const QStringList parts = day.split(QLatin1Char('='));
+            QVERIFY(m_env.fixture.database().exec(
+                QStringLiteral("INSERT INTO CALEPRODUCAO VALUES (?, '01', ?)"),
+                {parts.at(0), parts.at(1)}));
+        }
+    }
+    TfrmVisaoGeral *openOverview(bool onlyWarnings = false)
+    {
+        TfrmVisaoGeral *screen = CriaVisaoGeral();
+        screen->ShowOverview(QStringLiteral("01"), 2026, onlyWarnings);
+        return screen;
+    }
+    QString text(TfrmVisaoGeral *screen, int row, int column)
+    {
+        QTableWidgetItem *item = screen->grdMeses->item(row, column);
+        return item ? item->text() : QString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        CALEPRODU_START_SCREENS(m_env);
+        Initialize();
+        QApplication::setActiveWindow(m_env.window.get());
+    }
+    void init() { m_env.reset(); }
+    void cleanupTestCase()
+    {
+        m_env.mdiArea->closeAllSubWindows();
+        QTRY_VERIFY(frmVisaoGeral.isNull());
+    }
+
+    // Situação of branches 0001 to 0005, worst first.
+    void situations_data()
+    {
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QStringList>("days");
+        QTest::addColumn<bool>("dropNextYearHolidays");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("horizon bounds, no calendar")
+            << QDate(2026, 3, 10)
+            << QStringList{"0001=2026-12-31", "0002=2026-05-01", "0003=2026-06-09",
+                           "0005=2026-06-08"}
+            << false
+            << QStringList{"OK", "Termina em 52 dias", "OK", "Sem calendário",
+                           "Termina em 90 dias"};
+        QTest::newRow("calendar already ended")
+            << QDate(2026, 3, 10) << QStringList{"0001=2026-02-27"} << false
+            << QStringList{"Termina em 0 dias", "Sem calendário", "Sem calendário",
+                           "Sem calendário", "Sem calendário"};
+        QTest::newRow("next year's holidays missing after 1 October")
+            << QDate(2026, 10, 2) << QStringList{"0001=2026-01-05", "0001=2027-12-31"} << true
+            << QStringList{"Feriados de 2027 ausentes", "Sem calendário", "Sem calendário",
+                           "Sem calendário", "Sem calendário"};
+        QTest::newRow("holidays present, or not yet due")
+            << QDate(2026, 10, 1) << QStringList{"0001=2027-12-31"} << true
+            << QStringList{"OK", "Sem calendário", "Sem calendário", "Sem calendário",
+                           "Sem calendário"};
+    }
+
+    void situations()
+    {
+        QFETCH(QDate, today);
+        QFETCH(QStringList, days);
+        QFETCH(bool, dropNextYearHolidays);
+        QFETCH(QStringList, expected);
+        m_env.clock.now = QDateTime(today, QTime(9, 0));
+        addDays(days);
+        if (dropNextYearHolidays)
+            QVERIFY(m_env.fixture.database().exec(QStringLiteral(
+                "DELETE FROM FERIADO WHERE DTFERICOMP BETWEEN '2027-01-01' AND '2027-12-31'")));
+        TfrmVisaoGeral *screen = openOverview();
+        QStringList got;
+        for (int row = 0; row < screen->grdMeses->rowCount(); ++row)
+            got << text(screen, row, 16);
+        QCOMPARE(got, expected);
+        // Only the rows in warning stay with "Somente com aviso".
+        screen->chkSomenteAviso->setChecked(true);
+        QCOMPARE(screen->grdMeses->rowCount(),
+                 int(expected.size() - expected.count(QStringLiteral("OK"))));
+    }
+
+    // Months of branch 0002 that differ from reference 0001 are marked, by colour and by text.
+    void referenceMarks_data()
+    {
+        QTest::addColumn<QString>("reference");
+        QTest::addColumn<QList<int>>("marked");
+        QTest::newRow("reference 0001") << QStringLiteral("0001") << QList<int>{2, 3};
+        QTest::newRow("no reference") << QString() << QList<int>{};
+        QTest::newRow("itself as reference") << QStringLiteral("0002") << QList<int>{};
+    }
+
+    void referenceMarks()
+    {
+        QFETCH(QString, reference);
+        QFETCH(QList<int>, marked);
+        addDays({"0001=2026-01-05", "0001=2026-02-02", "0002=2026-01-06", "0002=2026-02-03",
+                 "0002=2026-02-04", "0002=2026-03-02"});
+        TfrmVisaoGeral *screen = openOverview();
+        screen->medCdFilialRef->SetText(reference);
+        screen->ShowOverview(QStringLiteral("01"), 2026, false);
+        QList<int> got;
+        for (int month = 1; month <= 12; ++month) {
+            QTableWidgetItem *item = screen->grdMeses->item(1, 1 + month);
+            const QString why = item->data(Qt::AccessibleDescriptionRole).toString();
+            QCOMPARE(why.isEmpty(), item->background().style() == Qt::NoBrush);
+            if (!why.isEmpty())
+                got << month;
+        }
+        QCOMPARE(got, marked);
+        QCOMPARE(screen->grdMeses->accessibleName(), QStringLiteral("Meses por Filial"));
+    }
+
+    // Enter on a row opens the calendar screen on that row's branch, periodicity and year.
+    void rowOpensCalendar_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("branch");
+        QTest::addColumn<int>("days");
+        QTest::newRow("second row") << 1 << QStringLiteral("0002") << 2;
+        QTest::newRow("fifth row") << 4 << QStringLiteral("0005") << 1;
+    }
+
+    void rowOpensCalendar()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, branch);
+        QFETCH(int, days);
+        addDays({"0002=2026-04-06", "0002=2026-04-07", "0005=2026-04-08", "0001=2026-04-09"});
+        TfrmVisaoGeral *screen = openOverview();
+        screen->grdMeses->setFocus();
+        screen->grdMeses->setCurrentCell(row, 0);
+        QTest::keyClick(screen->grdMeses, Qt::Key_Return);
+        QTRY_VERIFY(Cli_qmr07700::frmCaleProdu);
+        Cli_qmr07700::TfrmCaleProdu *calendar = Cli_qmr07700::frmCaleProdu;
+        QCOMPARE(calendar->medCdFilial->Text(), branch);
+        QCOMPARE(calendar->medCdPeriodicidade->Text(), QStringLiteral("01"));
+        QCOMPARE(calendar->speYear->Value(), 2026);
+        QCOMPARE(calendar->cdsCaleProdu->RecordCount(), days);
+    }
+};
+
+QTEST_MAIN(tst_cli_qmr07703)
+#include "tst_cli_qmr07703.moc"
