@@ -2,9 +2,11 @@
 // opening the calendar screen on that row's calendar.
 
 #include "calendar/cli_qmr07700.h"
+#include "export/cli_qmr07702.h"
 #include "overview/cli_qmr07703.h"
 
 #include "controls/tmaskedit.h"
+#include "controls/tspeedbutton.h"
 #include "controls/tspinedit.h"
 #include "data/tclientdataset.h"
 #include "screenenvironment.h"
@@ -13,6 +15,7 @@
 #include <QCheckBox>
 #include <QMdiArea>
 #include <QTest>
+#include <QTimer>
 
 extern "C" void Initialize();
 
@@ -39,6 +42,14 @@ class tst_cli_qmr07703 : public QObject
         TfrmVisaoGeral *screen = CriaVisaoGeral();
         screen->ShowOverview(QStringLiteral("01"), 2026, onlyWarnings);
         return screen;
+    }
+    void select(TfrmVisaoGeral *screen, const QList<int> &rows)
+    {
+        screen->grdMeses->clearSelection();
+        for (int row : rows)
+            screen->grdMeses->selectionModel()->select(screen->grdMeses->model()->index(row, 0),
+                                                       QItemSelectionModel::Select |
+                                                           QItemSelectionModel::Rows);
     }
     QString text(TfrmVisaoGeral *screen, int row, int column)
     {
@@ -167,6 +178,65 @@ private slots:
         QCOMPARE(calendar->medCdPeriodicidade->Text(), QStringLiteral("01"));
         QCOMPARE(calendar->speYear->Value(), 2026);
         QCOMPARE(calendar->cdsCaleProdu->RecordCount(), days);
+    }
+
+    // One confirmation for all selected rows; rescinded branches are left out; a summary says what
+    // changed per branch.
+    void calculatesYearOnSelected_data()
+    {
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("calculated");
+        QTest::newRow("two live and a rescinded one")
+            << QList<int>{1, 2, 4} << int(mrYes) << QStringList{"0002", "0005"};
+        QTest::newRow("declined") << QList<int>{1} << int(mrNo) << QStringList();
+    }
+
+    void calculatesYearOnSelected()
+    {
+        QFETCH(QList<int>, rows);
+        QFETCH(int, answer);
+        QFETCH(QStringList, calculated);
+        m_env.context.processingDate = QDate(2026, 1, 1);
+        TfrmVisaoGeral *screen = openOverview();
+        select(screen, rows);
+        m_env.dialogs.clear();
+        m_env.dialogs.answers = {answer};
+        screen->sbtCalcAnoClick(screen->sbtCalcAno);
+        QStringList withDays;
+        for (int row = 0; row < screen->grdMeses->rowCount(); ++row) {
+            if (text(screen, row, 14) != QLatin1String("0"))
+                withDays << text(screen, row, 0);
+        }
+        QCOMPARE(withDays, calculated);
+        const QStringList shown = m_env.dialogs.texts();
+        QVERIFY(shown.value(0).contains(
+            QStringLiteral("nas %1 filiais").arg(calculated.isEmpty() ? 1 : 2)));
+        QCOMPARE(shown.size(), calculated.isEmpty() ? 1 : 2);
+        for (const QString &code : calculated)
+            QVERIFY2(shown.last().contains(code + QStringLiteral(": 0 → ")),
+                     qPrintable(shown.last()));
+    }
+
+    // The export dialog opens from the reference branch towards the selected live rows.
+    void exportsToSelected()
+    {
+        addDays({"0001=2026-04-06"});
+        TfrmVisaoGeral *screen = openOverview();
+        screen->medCdFilialRef->SetText(QStringLiteral("0001"));
+        select(screen, {0, 1, 2, 4});
+        QString source;
+        QString destinations;
+        QTimer::singleShot(0, screen, [&] {
+            QTRY_VERIFY(Cli_qmr07702::frmExportCaleProdu &&
+                        !Cli_qmr07702::frmExportCaleProdu->PrimAtiv());
+            source = Cli_qmr07702::frmExportCaleProdu->medCdFilial->Text();
+            destinations = Cli_qmr07702::frmExportCaleProdu->ListaFiliDest();
+            Cli_qmr07702::frmExportCaleProdu->close();
+        });
+        screen->sbtExportarClick(screen->sbtExportar);
+        QCOMPARE(source, QStringLiteral("0001"));
+        QCOMPARE(destinations, QStringLiteral("0002,0005"));
     }
 };
 
