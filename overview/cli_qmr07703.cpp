@@ -220,6 +220,8 @@ void TfrmVisaoGeral::placeControls()
     mnuCalcAno->setObjectName(QStringLiteral("mnuCalcAno"));
     mnuExportar = mnuManutencao->addAction(QStringLiteral("E&xportar para as Selecionadas"));
     mnuExportar->setObjectName(QStringLiteral("mnuExportar"));
+    mnuSalvarComo = mnuManutencao->addAction(QStringLiteral("&Salvar como PDF ou CSV..."));
+    mnuSalvarComo->setObjectName(QStringLiteral("mnuSalvarComo"));
     FollowButton(mnuCalcAno, sbtCalcAno);
     FollowButton(mnuExportar, sbtExportar);
 }
@@ -283,6 +285,8 @@ void TfrmVisaoGeral::bindHandlers()
             [this] { host::guard(this, [this] { sbtCalcAnoClick(sbtCalcAno); }); });
     connect(mnuExportar, &QAction::triggered, this,
             [this] { host::guard(this, [this] { sbtExportarClick(sbtExportar); }); });
+    connect(mnuSalvarComo, &QAction::triggered, this,
+            [this] { host::guard(this, [this] { mnuSalvarComoClick(mnuSalvarComo); }); });
     refreshCommands();
 }
 

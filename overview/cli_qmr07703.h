@@ -1,6 +1,7 @@
 #pragma once
 
 #include "overviewrows.h"
+#include "reporting/reportdata.h"
 #include "screens/tfrmpadraogrid.h"
 
 #include <QPointer>
@@ -68,6 +69,11 @@ public:
     void AbrirCalendario(int row);
     void sbtCalcAnoClick(QObject *Sender);
     void sbtExportarClick(QObject *Sender);
+    // Print preview of the grid as it is shown; "Salvar como" writes it as PDF or CSV.
+    void sbtImprimirClick(QObject *Sender) override;
+    void mnuSalvarComoClick(QObject *Sender);
+    // The grid's shown rows as a report of the table layout.
+    ReportData Relatorio() const;
 
     TLabel *lblPeriodicidade;
     TMaskEdit *medCdPeriodicidade;
@@ -86,6 +92,7 @@ public:
     TSpeedButton *sbtExportar;
     QAction *mnuCalcAno;
     QAction *mnuExportar;
+    QAction *mnuSalvarComo;
     TADOIBQuery *qryPeri;
     TADOIBQuery *qryFilial;
     TDataSource *dtsPeri;

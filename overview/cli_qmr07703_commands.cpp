@@ -14,6 +14,9 @@
 #include "core/tmessages.h"
 #include "data/operatorcontext.h"
 #include "net/tnetconnection.h"
+#include "reporting/reportcommands.h"
+
+#include <QTableWidgetItem>
 
 #include <QScopeGuard>
 
@@ -108,6 +111,42 @@ void TfrmVisaoGeral::sbtExportarClick(QObject *)
         Cli_qmr07702::CreateExportDialog(source, medCdPeriodicidade->Text(), speAno->Text());
     dialog->PresetDestinations(destinations, netVisao);
     dialog->ShowModal();
+}
+
+ReportData TfrmVisaoGeral::Relatorio() const
+{
+    ReportData data;
+    data.definition.code = QStringLiteral("QMR07703");
+    data.definition.layout.kind = QStringLiteral("table");
+    data.title = msgPadrao->Msg(QStringLiteral("Titulo_Rel"))
+                     .arg(medCdPeriodicidade->Text(), speAno->Text());
+    data.definition.title = data.title;
+    data.issued = Now();
+    // Names are wider than counts; the rest share what is left.
+    static const int widths[] = {5, 18, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 4, 8, 14};
+    for (int column = 0; column < grdMeses->columnCount(); ++column) {
+        const QString name = QStringLiteral("C%1").arg(column);
+        data.columns.append(name);
+        data.definition.columns.append(
+            {name, grdMeses->horizontalHeaderItem(column)->text(), widths[column]});
+    }
+    for (int row = 0; row < grdMeses->rowCount(); ++row) {
+        QVariantList values;
+        for (int column = 0; column < grdMeses->columnCount(); ++column)
+            values.append(grdMeses->item(row, column)->text());
+        data.rows.append(values);
+    }
+    return data;
+}
+
+void TfrmVisaoGeral::sbtImprimirClick(QObject *)
+{
+    host::PreviewReport(this, Relatorio());
+}
+
+void TfrmVisaoGeral::mnuSalvarComoClick(QObject *)
+{
+    host::SaveReportAs(Relatorio());
 }
 
 } // namespace Cli_qmr07703

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QMdiArea>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -237,6 +238,41 @@ private slots:
         screen->sbtExportarClick(screen->sbtExportar);
         QCOMPARE(source, QStringLiteral("0001"));
         QCOMPARE(destinations, QStringLiteral("0002,0005"));
+    }
+
+    // The grid as shown goes to the preview (and from it to the printer) and to PDF or CSV files.
+    void printsAndSavesGrid_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("begins");
+        QTest::newRow("csv for a spreadsheet")
+            << QStringLiteral("visao.csv")
+            << QStringLiteral(
+                   "\uFEFFFilial;Nome;Jan;Fev;Mar;Abr;Mai;Jun;Jul;Ago;Set;Out;Nov;Dez;"
+                   "Total;Último Dia;Situação\r\n0001;Matriz São Paulo;0;0;0;1;0;0;0;0;0;0;0;"
+                   "0;1;06/04/2026;Termina em 27 dias\r\n");
+        QTest::newRow("pdf") << QStringLiteral("visao.pdf") << QStringLiteral("%PDF");
+        QTest::newRow("preview") << QString() << QStringLiteral("%PDF");
+    }
+
+    void printsAndSavesGrid()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, begins);
+        addDays({"0001=2026-04-06"});
+        TfrmVisaoGeral *screen = openOverview(true);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(file.isEmpty() ? QStringLiteral("preview.pdf") : file);
+        m_env.dialogs.saveAnswer = path;
+        m_env.dialogs.previewFile = path;
+        if (file.isEmpty())
+            screen->sbtImprimirClick(nullptr);
+        else
+            screen->mnuSalvarComoClick(nullptr);
+        QFile written(path);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QByteArray bytes = written.readAll();
+        QVERIFY2(bytes.startsWith(begins.toUtf8()), bytes.left(300).constData());
     }
 };
 
