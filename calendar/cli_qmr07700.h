@@ -121,6 +121,13 @@ public:
     void mnuExportarClick(QObject *Sender);
     void bindExportCommand();
 
+    // Why days cannot change: holidays and the closed period on the calendars, in the legend and
+    // in the hint of a disabled "Incluir".
+    void setupDayNotes();
+    // Reads the holidays of the branch and year shown and hands them to the twelve calendars.
+    void LoadDayNotes();
+    void ExplainIncluir(bool dateOpen, int total, const QDate &selected, const QDate &processing);
+
     // Overview command: opens the overview of every branch; ShowCalendarOf comes back from it.
     void bindOverviewCommand();
     // Shows the calendar of a branch, periodicity and year as if the operator had filled the
@@ -168,6 +175,9 @@ public:
     TADOIBQuery *qryFilial;
     TADOIBQuery *qryPeri;
     TADOIBQuery *qryDiasProdu;
+    TADOIBQuery *qryFeriado = nullptr;
+    TLabel *Label3 = nullptr;
+    TLabel *Label4 = nullptr;
     TDataSource *dtsFilial;
     TDataSource *dtsPeri;
     TNetConnection *netCaleComp;

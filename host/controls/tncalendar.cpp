@@ -154,6 +154,11 @@ bool TNCalendar::dayMarkPending(int) const
     return false;
 }
 
+bool TNCalendar::dayShaded(int) const
+{
+    return false;
+}
+
 QString TNCalendar::dayStatus(int) const
 {
     return QString();
@@ -191,6 +196,8 @@ void TNCalendar::paintEvent(QPaintEvent *)
         const QRect fill = box.adjusted(0, 0, -1, -1);
         const QColor mark = dayMarkColor(day);
         QColor dayText = text;
+        if (dayShaded(day) && !mark.isValid())
+            painter.fillRect(fill, QBrush(pal.color(QPalette::Mid), Qt::Dense5Pattern));
         if (m_showCurrentDay && day == current) {
             painter.fillRect(fill, pal.color(QPalette::Highlight));
             dayText = pal.color(QPalette::HighlightedText);

@@ -68,6 +68,8 @@ protected:
     virtual bool dayMarkPending(int day) const;
     // What the accessible description tells of a day besides its date; empty for nothing.
     virtual QString dayStatus(int day) const;
+    // Whether a day is painted shaded (a day that can no longer change); its mark stays on top.
+    virtual bool dayShaded(int day) const;
     // Tells assistive technology the current day and its status again.
     void updateAccessibleDescription();
 
