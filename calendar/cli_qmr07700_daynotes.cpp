@@ -62,10 +62,9 @@ void TfrmCaleProdu::LoadDayNotes()
     if (!stCDFILIAL.isEmpty() && year >= 1 && year <= 9999) {
         qryFeriado->Close();
         qryFeriado->SetParam(QStringLiteral("P_CDFILIAL"), stCDFILIAL);
-        qryFeriado->ParamByName(QStringLiteral("P_DTINI"))
-            ->SetAsDateTime(QDateTime(QDate(year, 1, 1), QTime(0, 0)));
-        qryFeriado->ParamByName(QStringLiteral("P_DTFIM"))
-            ->SetAsDateTime(QDateTime(QDate(year, 12, 31), QTime(0, 0)));
+        // Plain dates: a time of day would leave 1 January out where dates are stored as text.
+        qryFeriado->ParamByName(QStringLiteral("P_DTINI"))->SetValue(QDate(year, 1, 1));
+        qryFeriado->ParamByName(QStringLiteral("P_DTFIM"))->SetValue(QDate(year, 12, 31));
         qryFeriado->Open();
         for (qryFeriado->First(); !qryFeriado->Eof(); qryFeriado->Next())
             holidays.insert(qryFeriado->FieldByName(QStringLiteral("DTFERICOMP"))->AsDate(),

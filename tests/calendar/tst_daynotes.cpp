@@ -44,6 +44,10 @@ private slots:
             << QDate(2026, 4, 21) << QStringLiteral("Tiradentes") << false
             << QStringLiteral("Incluir: feriado nesta data (Tiradentes); a periodicidade não "
                               "produz em feriados.");
+        QTest::newRow("first day of the year")
+            << QDate(2026, 1, 1) << QStringLiteral("Confraternização Universal") << true
+            << QStringLiteral("Incluir: dia anterior à data de processamento (01/03/2026), "
+                              "período fechado.");
         QTest::newRow("processing date itself is open")
             << QDate(2026, 3, 2) << QString() << false << QStringLiteral("Incluir");
         QTest::newRow("closed ordinary day")
