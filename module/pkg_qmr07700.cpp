@@ -125,6 +125,16 @@ void IniProcVisaoGeral()
     Cli_qmr07703::IniProc();
 }
 
+// The start-up warning for the shell's status bar, as UTF-8 text into a buffer of size bytes; its
+// length, 0 when no branch is in warning.
+int AvisoInicial(const char *periodicity, char *text, int size)
+{
+    const QByteArray warning =
+        Cli_qmr07703::AvisoInicial(QString::fromUtf8(periodicity)).toUtf8().left(size - 1);
+    qstrncpy(text, warning.constData(), size_t(size));
+    return int(warning.size());
+}
+
 // The overview showing only the branches in warning, from the shell's start-up warning.
 void IniProcAvisos(const char *periodicity)
 {

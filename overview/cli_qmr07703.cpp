@@ -418,7 +418,9 @@ void TfrmVisaoGeral::PreencherGrade()
     const bool onlyWarnings = chkSomenteAviso->isChecked();
     m_shown.clear();
     for (int i = 0; i < m_rows.size(); ++i) {
-        if (!onlyWarnings || SituationOf(m_rows.at(i), rule) != Situation::Ok)
+        // A rescinded branch needs no calendar: its warnings are not the planner's.
+        const BranchCalendar &branch = m_rows.at(i);
+        if (!onlyWarnings || (!branch.rescinded && SituationOf(branch, rule) != Situation::Ok))
             m_shown.append(i);
     }
     grdMeses->setUpdatesEnabled(false);
@@ -497,6 +499,29 @@ void IniProc()
 void IniProcAvisos(const QString &periodicity)
 {
     CriaVisaoGeral()->ShowOverview(periodicity, Now().date().year(), true);
+}
+
+QString AvisoInicial(const QString &periodicity)
+{
+    TMessages messages;
+    messages.LoadFromFile(host::FormResource(QStringLiteral("cli_qmr07703.msg")));
+    TNetConnection connection;
+    connection.SetServerName(QStringLiteral("QMR07700.rdmCaleProd"));
+    connection.SetThrowException(false);
+    connection.SetHost(WebURL());
+    connection.SetPort(WebPort());
+    connection.Open();
+    const SituationRule rule{Now().date(), Now().date().year(), HorizonDays()};
+    const TServerResult result = connection.AppServer()->Call(
+        QStringLiteral("GetVisaoGeral"), {periodicity, QString::number(rule.year)});
+    // A start whose server cannot answer says nothing here; the screens report it when used.
+    if (!result.ok)
+        return QString();
+    const QList<BranchCalendar> branches = ReadBranchCalendars(result.payload.toObject());
+    const auto count = std::count_if(branches.begin(), branches.end(), [&](const auto &branch) {
+        return !branch.rescinded && SituationOf(branch, rule) != Situation::Ok;
+    });
+    return count ? messages.Msg(QStringLiteral("AVISO_INICIAL")).arg(count) : QString();
 }
 
 void Initialization()

@@ -130,6 +130,10 @@ void IniProc();
 // Opens the overview on a periodicity and the current year, showing only branches in warning.
 void IniProcAvisos(const QString &periodicity);
 
+// The start-up warning: "N filiais com calendário a vencer" when live branches' calendars of the
+// periodicity, this year, are in warning; empty when none is.
+QString AvisoInicial(const QString &periodicity);
+
 void Initialization();
 void Finalization();
 

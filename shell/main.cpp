@@ -81,6 +81,7 @@ int main(int argc, char *argv[])
     session.attach(window.get(), window->mdiArea());
     window->show();
     session.openCalendar();
+    window->showCalendarWarning(session.calendarWarning(), [&session] { session.openWarnings(); });
 
     if (!options.screenshot.isEmpty()) {
         // Let the screens finish their first activation before taking the picture.

@@ -8,7 +8,9 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 
 MainWindow::MainWindow(std::function<void()> openCalendar, QWidget *parent)
     : QMainWindow(parent)
@@ -51,6 +53,21 @@ void MainWindow::addOverviewCommand(std::function<void()> openOverview)
     m_production->insertAction(next < items.size() ? items.at(next) : nullptr, overview);
     connect(overview, &QAction::triggered, this,
             [this, openOverview] { host::guard(this, openOverview); });
+}
+
+void MainWindow::showCalendarWarning(const QString &text, std::function<void()> openWarnings)
+{
+    if (text.isEmpty())
+        return;
+    // A flat button: reachable by keyboard, and its caption is what a screen reader reads.
+    auto *warning = new QPushButton(text, statusBar());
+    warning->setObjectName(QStringLiteral("btnAvisoCalendario"));
+    warning->setFlat(true);
+    warning->setAccessibleName(text);
+    warning->setStyleSheet(QStringLiteral("color: #a04000; font-weight: bold"));
+    statusBar()->addWidget(warning);
+    connect(warning, &QPushButton::clicked, this,
+            [this, openWarnings] { host::guard(this, openWarnings); });
 }
 
 QList<QAction *> MainWindow::screenMenus() const

@@ -50,6 +50,7 @@ bool ShellSession::start(const ShellOptions &options, QString *error)
     context.SetToken(options.token);
     SetHorizonDays(options.horizonDays);
     SetDefaultPeriodicity(options.periodicity);
+    m_periodicity = options.periodicity;
     if (options.serverHost.isEmpty()) {
         if (!startEmbeddedServer(databaseUrl, options.seedDemo, error))
             return false;
@@ -98,6 +99,9 @@ bool ShellSession::loadPackage(QString *error)
         return false;
     }
     m_iniProcVisaoGeral = reinterpret_cast<void (*)()>(m_package->resolve("IniProcVisaoGeral"));
+    m_avisoInicial =
+        reinterpret_cast<int (*)(const char *, char *, int)>(m_package->resolve("AvisoInicial"));
+    m_iniProcAvisos = reinterpret_cast<void (*)(const char *)>(m_package->resolve("IniProcAvisos"));
     return true;
 }
 
@@ -116,6 +120,21 @@ void ShellSession::openOverview()
 {
     if (m_iniProcVisaoGeral)
         m_iniProcVisaoGeral();
+}
+
+QString ShellSession::calendarWarning()
+{
+    if (!m_avisoInicial)
+        return QString();
+    char text[256] = {};
+    m_avisoInicial(m_periodicity.toUtf8().constData(), text, int(sizeof text));
+    return QString::fromUtf8(text);
+}
+
+void ShellSession::openWarnings()
+{
+    if (m_iniProcAvisos)
+        m_iniProcAvisos(m_periodicity.toUtf8().constData());
 }
 
 void ShellSession::stop()

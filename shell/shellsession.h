@@ -32,6 +32,10 @@ public:
     void openCalendar();
     // Opens the overview of every branch's calendar.
     void openOverview();
+    // "N filiais com calendário a vencer" for the default periodicity; empty when none is.
+    QString calendarWarning();
+    // Opens the overview showing only the branches in warning.
+    void openWarnings();
     void stop();
 
 private:
@@ -43,4 +47,7 @@ private:
     std::unique_ptr<host::Package> m_package;
     void (*m_iniProc)() = nullptr;
     void (*m_iniProcVisaoGeral)() = nullptr;
+    int (*m_avisoInicial)(const char *, char *, int) = nullptr;
+    void (*m_iniProcAvisos)(const char *) = nullptr;
+    QString m_periodicity;
 };

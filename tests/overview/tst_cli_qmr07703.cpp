@@ -9,11 +9,13 @@
 #include "controls/tspeedbutton.h"
 #include "controls/tspinedit.h"
 #include "data/tclientdataset.h"
+#include "mainwindow.h"
 #include "screenenvironment.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QMdiArea>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -116,7 +118,8 @@ private slots:
         for (int row = 0; row < screen->grdMeses->rowCount(); ++row)
             got << text(screen, row, 16);
         QCOMPARE(got, expected);
-        // Only the rows in warning stay with "Somente com aviso".
+        // Only the live rows in warning stay with "Somente com aviso" (0003 is rescinded).
+        expected.removeAt(2);
         screen->chkSomenteAviso->setChecked(true);
         QCOMPARE(screen->grdMeses->rowCount(),
                  int(expected.size() - expected.count(QStringLiteral("OK"))));
@@ -273,6 +276,40 @@ private slots:
         QVERIFY(written.open(QIODevice::ReadOnly));
         const QByteArray bytes = written.readAll();
         QVERIFY2(bytes.startsWith(begins.toUtf8()), bytes.left(300).constData());
+    }
+
+    // The start-up warning counts live branches in warning; its button opens the overview on them.
+    void startupWarning_data()
+    {
+        QTest::addColumn<QStringList>("days");
+        QTest::addColumn<QString>("expected");
+        const QStringList allLive{"0001=2026-12-31", "0002=2026-12-31", "0004=2026-12-31",
+                                  "0005=2026-12-31"};
+        QTest::newRow("none in warning, rescinded one left out") << allLive << QString();
+        QTest::newRow("one ending, one without calendar")
+            << QStringList{"0001=2026-12-31", "0002=2026-04-01", "0004=2026-12-31"}
+            << QStringLiteral("2 filiais com calendário a vencer");
+    }
+
+    void startupWarning()
+    {
+        QFETCH(QStringList, days);
+        QFETCH(QString, expected);
+        addDays(days);
+        QCOMPARE(AvisoInicial(QStringLiteral("01")), expected);
+        if (expected.isEmpty())
+            return;
+        MainWindow window([] {});
+        bool opened = false;
+        window.showCalendarWarning(expected, [&] { opened = true; });
+        auto *button = window.findChild<QPushButton *>(QStringLiteral("btnAvisoCalendario"));
+        QVERIFY(button);
+        QCOMPARE(button->accessibleName(), expected);
+        button->click();
+        QVERIFY(opened);
+        IniProcAvisos(QStringLiteral("01"));
+        QVERIFY(frmVisaoGeral->chkSomenteAviso->isChecked());
+        QCOMPARE(frmVisaoGeral->grdMeses->rowCount(), 2);
     }
 };
 
