@@ -6,8 +6,10 @@
 
 #include "controls/hostcolors.h"
 #include "controls/tdbcalendar.h"
+#include "controls/tedit.h"
 #include "controls/tgroupbox.h"
 #include "controls/tlabel.h"
+#include "controls/tncalendar.h"
 #include "controls/tspeedbutton.h"
 #include "controls/tspinedit.h"
 #include "core/tmessages.h"
@@ -51,8 +53,11 @@ void TfrmCaleProdu::setupDayNotes()
     Label3->SetColor(holidayColour);
     Label3->SetFontColor(clWhite);
     Label4 = addEntry("Label4", msgPadrao->Msg(QStringLiteral("LEG_FECHADO")), 32);
-    Label4->SetColor(clSilver);
-    Label4->SetFontColor(clBlack);
+    QPalette shaded = Label4->palette();
+    shaded.setBrush(QPalette::Window, ClosedDayBrush());
+    Label4->setPalette(shaded);
+    // The branch's name stops where the wider legend begins.
+    edtNmFilial->resize(grbLegenda->x() - edtNmFilial->x() - 4, edtNmFilial->height());
 }
 
 void TfrmCaleProdu::LoadDayNotes()

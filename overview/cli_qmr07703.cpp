@@ -89,7 +89,8 @@ TfrmVisaoGeral::TfrmVisaoGeral(QWidget *parent)
     ui->setupUi(this);
     setObjectName(QStringLiteral("frmVisaoGeral"));
     SetCaption(QStringLiteral("Visão Geral dos Calendários"));
-    SetBounds(40, 40, 640, 411);
+    // Wide enough for every column on the standard window; narrower displays scroll the grid.
+    SetBounds(20, 20, 880, 411);
     SetHelpFile(QStringLiteral("QmrHelp.hlp"));
     SetHelpContext(13607703);
     lblCodTela->SetCaption(QStringLiteral("QMR07703"));
@@ -240,11 +241,11 @@ void TfrmVisaoGeral::setupGrid()
     grdMeses->verticalHeader()->setVisible(false);
     grdMeses->verticalHeader()->setDefaultSectionSize(20);
     grdMeses->setColumnWidth(gcFilial, 44);
-    grdMeses->setColumnWidth(gcNome, 150);
+    grdMeses->setColumnWidth(gcNome, 140);
     for (int month = 0; month < 12; ++month)
         grdMeses->setColumnWidth(gcJan + month, 34);
     grdMeses->setColumnWidth(gcTotal, 44);
-    grdMeses->setColumnWidth(gcUltimo, 76);
+    grdMeses->setColumnWidth(gcUltimo, 86);
     grdMeses->horizontalHeader()->setStretchLastSection(true);
 }
 

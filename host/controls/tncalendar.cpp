@@ -154,6 +154,12 @@ bool TNCalendar::dayMarkPending(int) const
     return false;
 }
 
+QBrush ClosedDayBrush()
+{
+    // Dots dark enough to show on the window colour and on the resting grey alike.
+    return QBrush(QColor(0, 0, 0, 110), Qt::Dense6Pattern);
+}
+
 bool TNCalendar::dayShaded(int) const
 {
     return false;
@@ -197,7 +203,7 @@ void TNCalendar::paintEvent(QPaintEvent *)
         const QColor mark = dayMarkColor(day);
         QColor dayText = text;
         if (dayShaded(day) && !mark.isValid())
-            painter.fillRect(fill, QBrush(pal.color(QPalette::Mid), Qt::Dense5Pattern));
+            painter.fillRect(fill, ClosedDayBrush());
         if (m_showCurrentDay && day == current) {
             painter.fillRect(fill, pal.color(QPalette::Highlight));
             dayText = pal.color(QPalette::HighlightedText);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QBrush>
 #include <QDate>
 #include <QWidget>
 
@@ -89,3 +90,6 @@ private:
     int m_tag = 0;
     bool m_showCurrentDay = false;
 };
+
+// How a day that can no longer change is shaded; a legend shows the same.
+CALEHOST_EXPORT QBrush ClosedDayBrush();
