@@ -7,8 +7,12 @@
 //
 //   bench-client --runs N --work DIR   the measurements
 //   bench-client --bare-window         an empty main window, shown once: the toolkit's own memory
+//   bench-client --runs N --overview URL --year Y
+//                                      P8: the overview opened on the database at URL, from the
+//                                      command to the painted grid, beside GetVisaoGeral alone
 
 #include "calendar/cli_qmr07700.h"
+#include "overview/cli_qmr07703.h"
 
 #include "controls/hostcolors.h"
 #include "controls/tdbcalendar.h"
@@ -119,6 +123,38 @@ double msSince(const QElapsedTimer &timer)
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
+// P8: the overview of every branch, opened again and again over a database filled beforehand.
+int measureOverview(int runs, int year, SilentDialogs &dialogs)
+{
+    QList<double> open, alone;
+    for (int run = 0; run < runs + 1; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        Cli_qmr07703::TfrmVisaoGeral *screen = Cli_qmr07703::CriaVisaoGeral();
+        screen->ShowOverview(QStringLiteral("01"), year, false);
+        screen->grdMeses->repaint();
+        settle();
+        const double ms = msSince(timer);
+        if (screen->grdMeses->rowCount() < 2 || dialogs.shown)
+            return fail(QStringLiteral("the overview did not fill its grid"));
+        timer.restart();
+        const TServerResult result = screen->netVisao->AppServer()->Call(
+            QStringLiteral("GetVisaoGeral"), {QStringLiteral("01"), QString::number(year)});
+        const double call = msSince(timer);
+        if (!result.ok)
+            return fail(result.message);
+        if (run > 0) { // the first one warms the connections and the caches
+            open.append(ms);
+            alone.append(call);
+        }
+    }
+    std::printf("P8 overview-open ours=%.2f baseline=%.2f ratio=%.2f target=300 unit=ms pass=%s\n",
+                median(open), median(alone), median(alone) > 0 ? median(open) / median(alone) : 0,
+                median(open) > 0 && median(open) <= 300 ? "yes" : "no");
+    std::fflush(stdout);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -131,7 +167,11 @@ int main(int argc, char *argv[])
                                         QStringLiteral("DIR"), QDir::tempPath());
     const QCommandLineOption bareOption(QStringLiteral("bare-window"),
                                         QStringLiteral("Only show an empty main window."));
-    parser.addOptions({runsOption, workOption, bareOption});
+    const QCommandLineOption overviewOption(
+        QStringLiteral("overview"), QStringLiteral("Database of P8."), QStringLiteral("URL"));
+    const QCommandLineOption yearOption(QStringLiteral("year"), QStringLiteral("Year of P8."),
+                                        QStringLiteral("YEAR"), QStringLiteral("2026"));
+    parser.addOptions({runsOption, workOption, bareOption, overviewOption, yearOption});
     parser.process(app);
 
     if (parser.isSet(bareOption)) {
@@ -145,8 +185,10 @@ int main(int argc, char *argv[])
 
     const int runs = std::clamp(parser.value(runsOption).toInt(), 1, 1000);
     QDir().mkpath(parser.value(workOption));
-    const QString url =
-        QStringLiteral("sqlite:") + QDir(parser.value(workOption)).absoluteFilePath("client.db");
+    const bool overview = parser.isSet(overviewOption);
+    const QString url = overview ? parser.value(overviewOption)
+                                 : QStringLiteral("sqlite:") +
+                                       QDir(parser.value(workOption)).absoluteFilePath("client.db");
     QString error;
     std::string serverError;
     caleserver::ServerOptions options;
@@ -155,7 +197,8 @@ int main(int argc, char *argv[])
     options.threads = 2;
     caleserver::Server server(options);
     if (!caleserver::initDatabase(options.databaseUrl, &serverError) ||
-        !caleserver::seedDemo(options.databaseUrl, &serverError) || !server.start(&serverError))
+        (!overview && !caleserver::seedDemo(options.databaseUrl, &serverError)) ||
+        !server.start(&serverError))
         return fail(QString::fromStdString(serverError));
 
     DefaultOperatorContext &context = ShellOperatorContext();
@@ -176,6 +219,17 @@ int main(int argc, char *argv[])
     QApplication::setActiveWindow(window.get());
 
     Initialize();
+    if (overview) {
+        const int status = measureOverview(runs, parser.value(yearOption).toInt(), dialogs);
+        mdiArea->closeAllSubWindows();
+        settle();
+        host::SetMainForm(nullptr, nullptr);
+        window.reset();
+        SetDialogs(nullptr);
+        dtmDBGeral::Close();
+        server.stop();
+        return status;
+    }
     IniProc();
     QPointer<TfrmCaleProdu> screen = frmCaleProdu.data();
     if (!screen || !spinUntil([&] { return !screen->medCdFilial->Text().isEmpty(); }))

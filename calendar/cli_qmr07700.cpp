@@ -95,6 +95,7 @@ TfrmCaleProdu::TfrmCaleProdu(QWidget *parent)
     // Only now: the command rule that a state change runs touches every control above.
     dtsPadrao->SetDataSet(cdsCaleProdu);
     setupYearView();
+    setupDayNotes();
     bindHandlers();
 }
 
@@ -255,6 +256,7 @@ void TfrmCaleProdu::bindHandlers()
     speYear->OnExit = [this](QObject *s) { speYearExit(s); };
     speYear->OnKeyPress = [this](QObject *s, QChar &key) { speYearKeyPress(s, key); };
     bindExportCommand();
+    bindOverviewCommand();
 
     scbFormulario->OnExit = [this](QObject *s) { scbFormularioExit(s); };
     m_genericChange = [this](QObject *s) { GenericChange(s); };
@@ -326,6 +328,7 @@ void TfrmCaleProdu::GetCaleProdu()
             {stCDFILIAL, stCDPERIPRODU, QString::number(speYear->Value())});
         cdsCaleProdu->SetData(CheckResultServ(result, true, 0));
     }
+    LoadDayNotes();
     if (auto *calendar = qobject_cast<TDBCalendar *>(ActiveControl()))
         GenericOnEnter(calendar);
 }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -120,6 +121,19 @@ public:
     void mnuExportarClick(QObject *Sender);
     void bindExportCommand();
 
+    // Why days cannot change: holidays and the closed period on the calendars, in the legend and
+    // in the hint of a disabled "Incluir".
+    void setupDayNotes();
+    // Reads the holidays of the branch and year shown and hands them to the twelve calendars.
+    void LoadDayNotes();
+    void ExplainIncluir(bool dateOpen, int total, const QDate &selected, const QDate &processing);
+
+    // Overview command: opens the overview of every branch; ShowCalendarOf comes back from it.
+    void bindOverviewCommand();
+    // Shows the calendar of a branch, periodicity and year as if the operator had filled the
+    // panel and left it.
+    void ShowCalendarOf(const QString &branch, const QString &periodicity, int year);
+
     // Report command: opens the report dialog, which chooses its own branches and months.
     void sbtImprimirClick(QObject *Sender) override;
 
@@ -146,6 +160,8 @@ public:
     TSpeedButton *sbtCalcMes;
     QAction *N1;
     QAction *mnuExportar;
+    TSpeedButton *sbtVisaoGeral = nullptr;
+    QAction *mnuVisaoGeral = nullptr;
     QAction *mnuCalcMes;
     QAction *mnuCalcAno;
     QMenu *pmnExcluir;
@@ -159,6 +175,9 @@ public:
     TADOIBQuery *qryFilial;
     TADOIBQuery *qryPeri;
     TADOIBQuery *qryDiasProdu;
+    TADOIBQuery *qryFeriado = nullptr;
+    TLabel *Label3 = nullptr;
+    TLabel *Label4 = nullptr;
     TDataSource *dtsFilial;
     TDataSource *dtsPeri;
     TNetConnection *netCaleComp;
@@ -205,6 +224,10 @@ extern QDateTime dtInicial;
 
 // Creates the calendar screen once and shows it.
 void CriaCaleProdu();
+// Opens the calendar screen on a branch, periodicity and year (the overview's rows).
+void AbreCaleProdu(const QString &branch, const QString &periodicity, int year);
+// Opens the overview screen; the package sets it, as the overview's unit comes after this one.
+extern std::function<void()> AbreVisaoGeral;
 // The shell's entry point: opens the calendar screen.
 void IniProc();
 // True while a calendar screen exists and has not been closed since it was created.

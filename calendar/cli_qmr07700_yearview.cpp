@@ -141,6 +141,7 @@ void TfrmCaleProdu::dtsPadraoStateChange(QObject *Sender)
                                focused == speYear || (focused && speYear->isAncestorOf(focused));
 
     sbtIncluir->setEnabled(dateOpen && total == 0 && browse);
+    ExplainIncluir(dateOpen, total, selectedDate, processing);
     sbtExcluir->setEnabled(yearOpen && !cdsCaleProduAux->IsEmpty() && browse);
     sbtAlterar->setEnabled(false);
     sbtProcurar->setEnabled(false);

@@ -261,7 +261,18 @@ void TfrmExportCaleProdu::FormActivate(QObject *Sender)
     edtNmFilial->SetText(qryFilial->FieldByName(QStringLiteral("NMFILIAL"))->AsString());
     edtNmPeriEntr->SetText(qryPeriProdu->FieldByName(QStringLiteral("NMPERIPRODU"))->AsString());
     stListaFiliDest = QStringLiteral("T");
+    if (!m_presetDestinations.isEmpty()) {
+        rbtLista->SetChecked(true);
+        sbtFilialDest->setEnabled(true);
+        stListaFiliDest = m_presetDestinations.join(QLatin1Char(','));
+    }
     boPrimAtiv = false;
+}
+
+void TfrmExportCaleProdu::PresetDestinations(const QStringList &codes, TNetConnection *connection)
+{
+    m_presetDestinations = codes;
+    m_connection = connection;
 }
 
 void TfrmExportCaleProdu::openFilial(const QString &code)
@@ -509,6 +520,8 @@ void TfrmExportCaleProdu::showProgress(bool shown)
 
 TNetConnection *TfrmExportCaleProdu::serverConnection()
 {
+    if (m_connection)
+        return m_connection;
     Cli_qmr07700::TfrmCaleProdu *screen = Cli_qmr07700::frmCaleProdu;
     if (!screen)
         MensErro(QStringLiteral("A tela do Calendário da Produção foi fechada. Abra-a novamente "

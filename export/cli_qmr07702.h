@@ -69,6 +69,9 @@ public:
 
     // The destination choice: "T" for every other branch, a list of codes, or empty for none.
     QString ListaFiliDest() const { return stListaFiliDest; }
+    // Opens with "Lista" chosen and these branches as the destination list (the overview's
+    // selected rows), calling the server through the given connection.
+    void PresetDestinations(const QStringList &codes, TNetConnection *connection);
     bool PrimAtiv() const { return boPrimAtiv; }
 
     TLabel *lblFilial;
@@ -122,6 +125,8 @@ private:
     std::unique_ptr<Ui::frmExportCaleProdu> ui;
     bool boPrimAtiv = true;
     QString stListaFiliDest;
+    QStringList m_presetDestinations;
+    QPointer<TNetConnection> m_connection;
 };
 
 // The export dialog created last; null once that dialog is released.

@@ -3,6 +3,7 @@
 
 #include "calendar/cli_qmr07700.h"
 #include "export/cli_qmr07702.h"
+#include "overview/cli_qmr07703.h"
 #include "report/cli_qmr07701.h"
 
 #include "package/moduleregistry.h"
@@ -20,8 +21,8 @@ namespace {
 
 const char *const requiredPackages[] = {"_orv", "_rtl", "_qr", "_lib",
                                         "_ger", "_frm", "_db", "_vcl"};
-const char *const containedUnits[] = {"Pkg_QMR07700", "CLI_QMR07701", "SysInit", "CLI_QMR07702",
-                                      "CLI_QMR07700"};
+const char *const containedUnits[] = {"Pkg_QMR07700", "CLI_QMR07701", "SysInit",
+                                      "CLI_QMR07702", "CLI_QMR07700", "CLI_QMR07703"};
 
 const HostPackageInfo packageInfo = {
     PackageFlagPackageModule | PackageFlagRunOnly | PackageFlagNeverBuild,
@@ -37,6 +38,7 @@ const HostUnitEntry units[] = {
     {"PadrImportExport", nullptr, nullptr},
     {"Cli_qmr07702", Cli_qmr07702::Initialization, Cli_qmr07702::Finalization},
     {"Cli_qmr07700", Cli_qmr07700::Initialization, Cli_qmr07700::Finalization},
+    {"Cli_qmr07703", Cli_qmr07703::Initialization, Cli_qmr07703::Finalization},
 };
 const HostInitTable initTable = {int(std::size(units)), units};
 int unitCounters[std::size(units)] = {};
@@ -115,5 +117,27 @@ void Finalize()
 void IniProc()
 {
     Cli_qmr07700::IniProc();
+}
+
+// The overview screen, from the shell's menu.
+void IniProcVisaoGeral()
+{
+    Cli_qmr07703::IniProc();
+}
+
+// The start-up warning for the shell's status bar, as UTF-8 text into a buffer of size bytes; its
+// length, 0 when no branch is in warning.
+int AvisoInicial(const char *periodicity, char *text, int size)
+{
+    const QByteArray warning =
+        Cli_qmr07703::AvisoInicial(QString::fromUtf8(periodicity)).toUtf8().left(size - 1);
+    qstrncpy(text, warning.constData(), size_t(size));
+    return int(warning.size());
+}
+
+// The overview showing only the branches in warning, from the shell's start-up warning.
+void IniProcAvisos(const char *periodicity)
+{
+    Cli_qmr07703::IniProcAvisos(QString::fromUtf8(periodicity));
 }
 }

@@ -2,6 +2,7 @@
 
 #include "arguments.h"
 #include "date.h"
+#include "overview.h"
 #include "packets.h"
 
 #include <algorithm>
@@ -641,6 +642,12 @@ Outcome getInsDel(const Call &call, const json::array &params)
     });
 }
 
+// The planner's overview lives in its own unit.
+Outcome getVisaoGeralCall(const Call &call, const json::array &params)
+{
+    return getVisaoGeral(call.storage, params);
+}
+
 using Method = Outcome (*)(const Call &, const json::array &);
 
 Method findMethod(std::string_view name)
@@ -658,6 +665,7 @@ Method findMethod(std::string_view name)
         {"GetExpCaleProdu", getExpCaleProdu},
         {"GetVerifica", getVerifica},
         {"GetInsDel", getInsDel},
+        {"GetVisaoGeral", getVisaoGeralCall},
     };
     const auto found = table.find(name);
     return found == table.end() ? nullptr : found->second;

@@ -77,9 +77,11 @@ int main(int argc, char *argv[])
     }
 
     auto window = std::make_unique<MainWindow>([&session] { session.openCalendar(); });
+    window->addOverviewCommand([&session] { session.openOverview(); });
     session.attach(window.get(), window->mdiArea());
     window->show();
     session.openCalendar();
+    window->showCalendarWarning(session.calendarWarning(), [&session] { session.openWarnings(); });
 
     if (!options.screenshot.isEmpty()) {
         // Let the screens finish their first activation before taking the picture.

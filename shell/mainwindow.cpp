@@ -10,8 +10,10 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QStatusBar>
 
 #include <memory>
 
@@ -40,7 +42,9 @@ MainWindow::MainWindow(std::function<void()> openCalendar, QWidget *parent)
     scrollScreensIntoReach();
 
     QMenu *production = menuBar()->addMenu(QStringLiteral("&Produção"));
+    m_production = production;
     QAction *calendar = production->addAction(QStringLiteral("&Calendário da Produção"));
+    m_calendarItem = calendar;
     calendar->setObjectName(QStringLiteral("actCaleProdu"));
     connect(calendar, &QAction::triggered, this,
             [this, openCalendar] { host::guard(this, openCalendar); });
@@ -57,6 +61,32 @@ MainWindow::MainWindow(std::function<void()> openCalendar, QWidget *parent)
     // activation for a moment does not change the current screen, so they stay meanwhile.
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &MainWindow::showScreenMenus);
     addCloseCommand(windows);
+}
+
+void MainWindow::addOverviewCommand(std::function<void()> openOverview)
+{
+    QAction *overview = new QAction(QStringLiteral("&Visão Geral dos Calendários"), m_production);
+    overview->setObjectName(QStringLiteral("actVisaoGeral"));
+    const QList<QAction *> items = m_production->actions();
+    const qsizetype next = items.indexOf(m_calendarItem) + 1;
+    m_production->insertAction(next < items.size() ? items.at(next) : nullptr, overview);
+    connect(overview, &QAction::triggered, this,
+            [this, openOverview] { host::guard(this, openOverview); });
+}
+
+void MainWindow::showCalendarWarning(const QString &text, std::function<void()> openWarnings)
+{
+    if (text.isEmpty())
+        return;
+    // A flat button: reachable by keyboard, and its caption is what a screen reader reads.
+    auto *warning = new QPushButton(text, statusBar());
+    warning->setObjectName(QStringLiteral("btnAvisoCalendario"));
+    warning->setFlat(true);
+    warning->setAccessibleName(text);
+    warning->setStyleSheet(QStringLiteral("color: #a04000; font-weight: bold"));
+    statusBar()->addWidget(warning);
+    connect(warning, &QPushButton::clicked, this,
+            [this, openWarnings] { host::guard(this, openWarnings); });
 }
 
 QList<QAction *> MainWindow::screenMenus() const

@@ -19,6 +19,11 @@ public:
     explicit MainWindow(std::function<void()> openCalendar, QWidget *parent = nullptr);
 
     QMdiArea *mdiArea() const { return m_mdiArea; }
+    // Adds "Visão Geral dos Calendários" to the Produção menu, below the calendar screen.
+    void addOverviewCommand(std::function<void()> openOverview);
+    // Shows the start-up warning in the status bar; activating it runs openWarnings. An empty
+    // text shows nothing.
+    void showCalendarWarning(const QString &text, std::function<void()> openWarnings);
 
     // The menus of the active screen, as they stand in the menu bar now.
     QList<QAction *> screenMenus() const;
@@ -41,5 +46,7 @@ private:
 
     QMdiArea *m_mdiArea;
     QAction *m_windowsMenu = nullptr;
+    QMenu *m_production = nullptr;
+    QAction *m_calendarItem = nullptr;
     QList<QPointer<QAction>> m_screenMenus;
 };

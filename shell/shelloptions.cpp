@@ -22,6 +22,9 @@ const OptionSpec kShellOptions[] = {
     {"database", "URL", "Banco de dados: sqlite:ARQUIVO ou postgresql://usuario@host:porta/banco."},
     {"branch", "CODIGO", "Filial do operador; sem ela, a de menor código."},
     {"per-branch", nullptr, "Trava a filial do operador."},
+    {"periodicity", "CODIGO", "Periodicidade da Visão Geral e do aviso ao iniciar (padrão 01)."},
+    {"horizon-days", "DIAS",
+     "Dias antes do último dia do calendário em que a Visão Geral avisa (padrão 90)."},
     {"seed-demo", nullptr,
      "Sem --server, preenche também os dados de demonstração num banco que já existe."},
     {"platform", "NOME", "Plataforma gráfica do Qt: xcb, wayland ou offscreen."},
@@ -166,6 +169,22 @@ QString readReport(const RawArguments &raw, ShellOptions &options)
     return QString();
 }
 
+// Reads --periodicity and --horizon-days; empty when they are acceptable.
+QString readOverview(const RawArguments &raw, ShellOptions &options)
+{
+    options.periodicity = raw.values.value(QStringLiteral("periodicity"), options.periodicity);
+    const QString days = raw.values.value(QStringLiteral("horizon-days"));
+    if (days.isEmpty())
+        return QString();
+    bool ok = false;
+    options.horizonDays = days.toInt(&ok);
+    if (!ok || options.horizonDays < 0 || options.horizonDays > 3660)
+        return QStringLiteral("--horizon-days inválido: \"%1\". Use de 0 a 3660 dias. Veja "
+                              "caleprodu --help.")
+            .arg(days);
+    return QString();
+}
+
 } // namespace
 
 ShellOptions ParseShellOptions(const QStringList &arguments)
@@ -190,6 +209,9 @@ ShellOptions ParseShellOptions(const QStringList &arguments)
     options.branch = raw.values.value(QStringLiteral("branch"));
     options.perBranch = raw.switches.contains(QStringLiteral("per-branch"));
     options.seedDemo = raw.switches.contains(QStringLiteral("seed-demo"));
+    options.error = readOverview(raw, options);
+    if (!options.error.isEmpty())
+        return options;
     options.screenshot = raw.values.value(QStringLiteral("screenshot"));
     options.error = readReport(raw, options);
     if (!options.error.isEmpty())

@@ -12,7 +12,9 @@ struct ShellOptions
     QString databaseUrl; // empty: the default SQLite file
     QString branch;      // empty: the lowest branch code
     bool perBranch = false;
-    bool seedDemo = false;    // fill the demo data into the shell's own database
+    bool seedDemo = false;                      // fill the demo data into the shell's own database
+    QString periodicity = QStringLiteral("01"); // the overview's and the start-up warning's
+    int horizonDays = 90;     // a calendar ending within this many days is in warning
     QString screenshot;       // render the opened screens to this PNG and exit
     QString report;           // render this report code to output and exit, without a window
     QStringList reportParams; // NAME=VALUE, in the order given

@@ -1,5 +1,7 @@
 #include "shellsession.h"
 
+#include "data/clientsettings.h"
+
 #include "core/application.h"
 #include "core/dialogs.h"
 #include "data/dtmdbgeral.h"
@@ -46,6 +48,9 @@ bool ShellSession::start(const ShellOptions &options, QString *error)
     context.SetBranch(options.branch);
     context.SetPerBranch(options.perBranch);
     context.SetToken(options.token);
+    SetHorizonDays(options.horizonDays);
+    SetDefaultPeriodicity(options.periodicity);
+    m_periodicity = options.periodicity;
     if (options.serverHost.isEmpty()) {
         if (!startEmbeddedServer(databaseUrl, options.seedDemo, error))
             return false;
@@ -93,6 +98,10 @@ bool ShellSession::loadPackage(QString *error)
         *error = QStringLiteral("O pacote %1 não exporta IniProc.").arg(file);
         return false;
     }
+    m_iniProcVisaoGeral = reinterpret_cast<void (*)()>(m_package->resolve("IniProcVisaoGeral"));
+    m_avisoInicial =
+        reinterpret_cast<int (*)(const char *, char *, int)>(m_package->resolve("AvisoInicial"));
+    m_iniProcAvisos = reinterpret_cast<void (*)(const char *)>(m_package->resolve("IniProcAvisos"));
     return true;
 }
 
@@ -105,6 +114,27 @@ void ShellSession::openCalendar()
 {
     if (m_iniProc)
         m_iniProc();
+}
+
+void ShellSession::openOverview()
+{
+    if (m_iniProcVisaoGeral)
+        m_iniProcVisaoGeral();
+}
+
+QString ShellSession::calendarWarning()
+{
+    if (!m_avisoInicial)
+        return QString();
+    char text[256] = {};
+    m_avisoInicial(m_periodicity.toUtf8().constData(), text, int(sizeof text));
+    return QString::fromUtf8(text);
+}
+
+void ShellSession::openWarnings()
+{
+    if (m_iniProcAvisos)
+        m_iniProcAvisos(m_periodicity.toUtf8().constData());
 }
 
 void ShellSession::stop()

@@ -30,6 +30,12 @@ public:
     void attach(QWidget *mainWindow, QMdiArea *mdiArea);
     // Opens the calendar screen through the package's entry point.
     void openCalendar();
+    // Opens the overview of every branch's calendar.
+    void openOverview();
+    // "N filiais com calendário a vencer" for the default periodicity; empty when none is.
+    QString calendarWarning();
+    // Opens the overview showing only the branches in warning.
+    void openWarnings();
     void stop();
 
 private:
@@ -40,4 +46,8 @@ private:
     QString m_embeddedToken;
     std::unique_ptr<host::Package> m_package;
     void (*m_iniProc)() = nullptr;
+    void (*m_iniProcVisaoGeral)() = nullptr;
+    int (*m_avisoInicial)(const char *, char *, int) = nullptr;
+    void (*m_iniProcAvisos)(const char *) = nullptr;
+    QString m_periodicity;
 };

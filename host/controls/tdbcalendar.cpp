@@ -1,5 +1,8 @@
 #include "controls/tdbcalendar.h"
 
+#include <QHelpEvent>
+#include <QToolTip>
+
 #include "data/tdataset.h"
 
 TDBCalendar::TDBCalendar(QWidget *parent)
@@ -70,7 +73,50 @@ bool TDBCalendar::dayMarkPending(int day) const
 
 QColor TDBCalendar::dayMarkColor(int day) const
 {
-    return IsMarked(day) ? ColorToQColor(m_hollidayColor) : QColor();
+    if (IsMarked(day))
+        return ColorToQColor(m_hollidayColor);
+    if (!HolidayName(day).isEmpty() && m_holidayNoteColor != clNone)
+        return ColorToQColor(m_holidayNoteColor);
+    return QColor();
+}
+
+void TDBCalendar::SetDayNotes(const QHash<QDate, QString> &holidays, TColor holidayColor,
+                              const QDate &openFrom)
+{
+    m_holidays = holidays;
+    m_holidayNoteColor = holidayColor;
+    m_openFrom = openFrom;
+    updateAccessibleDescription();
+    update();
+}
+
+QString TDBCalendar::HolidayName(int day) const
+{
+    const QDate date(Date().year(), Date().month(), day);
+    return m_holidays.value(date);
+}
+
+bool TDBCalendar::IsClosed(int day) const
+{
+    return m_openFrom.isValid() && QDate(Date().year(), Date().month(), day) < m_openFrom;
+}
+
+bool TDBCalendar::dayShaded(int day) const
+{
+    return IsClosed(day);
+}
+
+bool TDBCalendar::event(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return TNCalendar::event(event);
+    const int day = dayAt(static_cast<QHelpEvent *>(event)->pos());
+    const QString status = day ? dayStatus(day) : QString();
+    if (status.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), status, this);
+    return true;
 }
 
 QString TDBCalendar::dayStatus(int day) const
@@ -81,10 +127,14 @@ QString TDBCalendar::dayStatus(int day) const
     const TDataSet *dataSet = m_dataSource->DataSet();
     if (m_dataField.isEmpty() || m_hollidayColor == clNone || !dataSet || !dataSet->Active())
         return QString();
-    if (IsPending(day))
-        return QStringLiteral("dia de produção não gravado");
-    return IsMarked(day) ? QStringLiteral("dia de produção")
-                         : QStringLiteral("não é dia de produção");
+    QStringList notes{IsPending(day)  ? QStringLiteral("dia de produção não gravado")
+                      : IsMarked(day) ? QStringLiteral("dia de produção")
+                                      : QStringLiteral("não é dia de produção")};
+    if (const QString holiday = HolidayName(day); !holiday.isEmpty())
+        notes << QStringLiteral("feriado: ") + holiday;
+    if (IsClosed(day))
+        notes << QStringLiteral("período fechado (antes da data de processamento)");
+    return notes.join(QStringLiteral(", "));
 }
 
 void TDBCalendar::dataLinkChanged()

@@ -3,6 +3,8 @@
 #include "calehost_export.h"
 #include "controls/tncalendar.h"
 
+#include <QDate>
+#include <QHash>
 #include <QList>
 #include <QPointer>
 
@@ -42,11 +44,23 @@ public:
     // Whether a marked day comes from a row not yet saved (painted outlined and hatched).
     bool IsPending(int day) const;
 
+    // Why days cannot change: holidays by date with their names, painted in their own colour
+    // where no production day is, and the closed period (days before openFrom), shaded. Both go
+    // into the day's tooltip and accessible description.
+    void SetDayNotes(const QHash<QDate, QString> &holidays, TColor holidayColor,
+                     const QDate &openFrom);
+    // The name of the holiday on a day of the shown month; empty when none.
+    QString HolidayName(int day) const;
+    // Whether a day of the shown month lies before the open period.
+    bool IsClosed(int day) const;
+
 protected:
     QColor dayMarkColor(int day) const override;
     bool dayMarkPending(int day) const override;
     // Whether the day is a production day, once the calendar shows its marks.
     QString dayStatus(int day) const override;
+    bool dayShaded(int day) const override;
+    bool event(QEvent *event) override;
 
 private:
     void dataLinkChanged();
@@ -57,6 +71,9 @@ private:
     QPointer<TDataSet> m_dataSet;
     QString m_dataField;
     TColor m_hollidayColor = clNone;
+    QHash<QDate, QString> m_holidays;
+    TColor m_holidayNoteColor = clNone;
+    QDate m_openFrom;
 
     // Marked days of the shown month as bits 1 to 31, rebuilt lazily when the data or the
     // shown month changes.

@@ -154,6 +154,17 @@ bool TNCalendar::dayMarkPending(int) const
     return false;
 }
 
+QBrush ClosedDayBrush()
+{
+    // Dots dark enough to show on the window colour and on the resting grey alike.
+    return QBrush(QColor(0, 0, 0, 110), Qt::Dense6Pattern);
+}
+
+bool TNCalendar::dayShaded(int) const
+{
+    return false;
+}
+
 QString TNCalendar::dayStatus(int) const
 {
     return QString();
@@ -191,6 +202,8 @@ void TNCalendar::paintEvent(QPaintEvent *)
         const QRect fill = box.adjusted(0, 0, -1, -1);
         const QColor mark = dayMarkColor(day);
         QColor dayText = text;
+        if (dayShaded(day) && !mark.isValid())
+            painter.fillRect(fill, ClosedDayBrush());
         if (m_showCurrentDay && day == current) {
             painter.fillRect(fill, pal.color(QPalette::Highlight));
             dayText = pal.color(QPalette::HighlightedText);

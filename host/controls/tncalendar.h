@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QBrush>
 #include <QDate>
 #include <QWidget>
 
@@ -68,6 +69,8 @@ protected:
     virtual bool dayMarkPending(int day) const;
     // What the accessible description tells of a day besides its date; empty for nothing.
     virtual QString dayStatus(int day) const;
+    // Whether a day is painted shaded (a day that can no longer change); its mark stays on top.
+    virtual bool dayShaded(int day) const;
     // Tells assistive technology the current day and its status again.
     void updateAccessibleDescription();
 
@@ -87,3 +90,6 @@ private:
     int m_tag = 0;
     bool m_showCurrentDay = false;
 };
+
+// How a day that can no longer change is shaded; a legend shows the same.
+CALEHOST_EXPORT QBrush ClosedDayBrush();

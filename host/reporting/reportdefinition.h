@@ -24,6 +24,7 @@ struct ReportColumn
 {
     QString name;
     QString label;
+    int width = 0; // a table layout's share of the line, in characters; 0: an even share
 };
 
 // One entry of the parameter line in the page header: a choice of all or a list, or a range.

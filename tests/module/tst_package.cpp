@@ -45,9 +45,11 @@ void tst_package::describesItselfToTheLoader()
     QCOMPARE(package->flags(), 0x4C000005u);
     QCOMPARE(package->RequiredPackages(),
              QStringList({"_orv", "_rtl", "_qr", "_lib", "_ger", "_frm", "_db", "_vcl"}));
-    QCOMPARE(package->ContainedUnits(), QStringList({"Pkg_QMR07700", "CLI_QMR07701", "SysInit",
-                                                     "CLI_QMR07702", "CLI_QMR07700"}));
+    QCOMPARE(package->ContainedUnits(),
+             QStringList({"Pkg_QMR07700", "CLI_QMR07701", "SysInit", "CLI_QMR07702", "CLI_QMR07700",
+                          "CLI_QMR07703"}));
     QVERIFY(package->resolve("IniProc"));
+    QVERIFY(package->resolve("IniProcVisaoGeral"));
     QVERIFY(package->resolve("GetPackageInfoTable"));
 }
 

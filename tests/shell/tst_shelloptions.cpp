@@ -68,6 +68,10 @@ void tst_ShellOptions::refusedOptionIsOneLine_data()
     QTest::newRow("demo data for a server")
         << QStringList{"--server", "host:8211", "--database", "sqlite:x.db", "--seed-demo"}
         << "--seed-demo só vale sem --server";
+    QTest::newRow("horizon not a number")
+        << QStringList{"--horizon-days", "noventa"} << "--horizon-days inválido: \"noventa\"";
+    QTest::newRow("negative horizon")
+        << QStringList{"--horizon-days=-1"} << "Use de 0 a 3660 dias.";
 }
 
 void tst_ShellOptions::refusedOptionIsOneLine()
