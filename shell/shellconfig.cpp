@@ -31,7 +31,7 @@ bool ApplyShellConfigFiles(QStringList &arguments, QString *error, const QString
             continue;
         std::string message;
         if (!caleserver::withConfigDefaults(list, file.toStdString(),
-                                            {"server", "token", "database", "branch"},
+                                            {"server", "token", "database", "branch", "operator"},
                                             {"per-branch"}, &list, &message)) {
             *error = QString::fromStdString(message);
             return false;

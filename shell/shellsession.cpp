@@ -46,6 +46,7 @@ bool ShellSession::start(const ShellOptions &options, QString *error)
     context.SetBranch(options.branch);
     context.SetPerBranch(options.perBranch);
     context.SetToken(options.token);
+    context.SetOperatorName(options.operatorName);
     if (options.serverHost.isEmpty()) {
         if (!startEmbeddedServer(databaseUrl, options.seedDemo, error))
             return false;
