@@ -255,6 +255,7 @@ void TfrmCaleProdu::bindHandlers()
     speYear->OnExit = [this](QObject *s) { speYearExit(s); };
     speYear->OnKeyPress = [this](QObject *s, QChar &key) { speYearKeyPress(s, key); };
     bindExportCommand();
+    bindJournalCommands();
 
     scbFormulario->OnExit = [this](QObject *s) { scbFormularioExit(s); };
     m_genericChange = [this](QObject *s) { GenericChange(s); };

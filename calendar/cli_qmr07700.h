@@ -3,6 +3,8 @@
 #include "screens/tfrmpadraogrid.h"
 
 #include <QDateTime>
+#include <QJsonObject>
+#include <QList>
 #include <QPointer>
 #include <QString>
 #include <QVariantList>
@@ -119,6 +121,12 @@ public:
     void sbtExportarClick(QObject *Sender);
     void mnuExportarClick(QObject *Sender);
     void bindExportCommand();
+    // History, undo and calculation preview: tool bar, maintenance menu and handlers.
+    void bindJournalCommands();
+    void refreshJournalCommands();
+    void showHistory();
+    void undoNewestChange();
+    void previewCalculation();
 
     // Report command: opens the report dialog, which chooses its own branches and months.
     void sbtImprimirClick(QObject *Sender) override;
@@ -164,6 +172,10 @@ public:
     TNetConnection *netCaleComp;
 
 private:
+    // The selected month's first day; January when no month is selected.
+    QDate selectedMonth() const;
+    QJsonObject callJournal(const QString &method, const QVariantList &params);
+    QList<TSpeedButton *> m_journalCommands;
     void createDataModule();
     void placeToolBarAndMenu();
     void bindHandlers();

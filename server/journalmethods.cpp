@@ -20,9 +20,15 @@ const Fields previewFields{{"CDFILIAL", "string", 4},
                            {"DTPRODUCAO", "date"},
                            {"IDACAO", "string", 1}};
 
-const Fields historyFields{{"NRALTERACAO", "integer"},   {"DTHRALTERACAO", "datetime"},
-                           {"NMOPERADOR", "string", 64}, {"NMMETODO", "string", 40},
-                           {"QTINCLUIDOS", "integer"},   {"QTEXCLUIDOS", "integer"}};
+const Fields historyFields{{"NRALTERACAO", "integer"},
+                           {"DTHRALTERACAO", "datetime"},
+                           {"NMOPERADOR", "string", 64},
+                           {"NMMETODO", "string", 40},
+                           {"QTINCLUIDOS", "integer"},
+                           {"QTEXCLUIDOS", "integer"},
+                           // "S" while the set is in effect (neither undone nor an undo): what
+                           // a client may still offer to undo.
+                           {"IDVIGENTE", "string", 1}};
 
 Outcome refused(std::string message)
 {
@@ -119,6 +125,7 @@ struct HistoryRow
     std::string method;
     int added = 0;
     int removed = 0;
+    bool inEffect = true;
 };
 
 std::string historyRows(const std::map<int, HistoryRow, std::greater<>> &sets)
@@ -135,7 +142,8 @@ std::string historyRows(const std::map<int, HistoryRow, std::greater<>> &sets)
         appendJsonString(rows, set.who);
         rows += ',';
         appendJsonString(rows, set.method);
-        rows += ',' + std::to_string(set.added) + ',' + std::to_string(set.removed) + ']';
+        rows += ',' + std::to_string(set.added) + ',' + std::to_string(set.removed) +
+                (set.inEffect ? ",\"S\"]" : ",\"N\"]");
     }
     return rows + ']';
 }
@@ -154,7 +162,7 @@ Outcome getHistorico(const StorageSource &source, const Caller &, const json::ar
     return inTransaction(source, Storage::Mode::Read, [&](Storage &storage) {
         Rows *rows = storage.exec(
             "SELECT A.NRALTERACAO, A.DTHRALTERACAO, A.NMOPERADOR, A.NMMETODO, M.NRANOMES, "
-            "M.NRDIASANTES, M.NRDIASDEPOIS FROM ALTERACAOMES M JOIN ALTERACAO A ON "
+            "M.NRDIASANTES, M.NRDIASDEPOIS, A.NRDESFEITA FROM ALTERACAOMES M JOIN ALTERACAO A ON "
             "A.NRALTERACAO = M.NRALTERACAO WHERE M.CDFILIAL = ? AND M.CDPERIPRODU = ? AND "
             "M.NRANOMES BETWEEN ? AND ?",
             {b, p, first.year * 100 + first.month, last.year * 100 + last.month});
@@ -166,6 +174,7 @@ Outcome getHistorico(const StorageSource &source, const Caller &, const json::ar
             set.when = rows->text(1);
             set.who = rows->text(2);
             set.method = trimmed(rows->text(3));
+            set.inEffect = rows->isNull(7);
             const int month = toNumber(rows->text(4));
             const auto before = static_cast<uint32_t>(toNumber(rows->text(5)));
             const auto after = static_cast<uint32_t>(toNumber(rows->text(6)));

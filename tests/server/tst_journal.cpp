@@ -322,13 +322,14 @@ private slots:
     void history_data()
     {
         QTest::addColumn<QJsonArray>("params");
-        QTest::addColumn<QStringList>("expected"); // "method added removed", newest first
+        // "method added removed in-effect", newest first
+        QTest::addColumn<QStringList>("expected");
         QTest::newRow("the month of both changes")
             << QJsonArray{"0001", "01", "2026-03-01", "2026-03-31"}
-            << QStringList{"GetDesfazer 1 0", "GetDelCaleProdu 0 1", "SetCaleProdu 1 0"};
+            << QStringList{"GetDesfazer 1 0 N", "GetDelCaleProdu 0 1 N", "SetCaleProdu 1 0 S"};
         QTest::newRow("one day of the month")
             << QJsonArray{"0001", "01", "2026-03-02", "2026-03-02"}
-            << QStringList{"GetDesfazer 1 0", "GetDelCaleProdu 0 1"};
+            << QStringList{"GetDesfazer 1 0 N", "GetDelCaleProdu 0 1 N"};
         QTest::newRow("another month")
             << QJsonArray{"0001", "01", "2026-04-01", "2026-04-30"} << QStringList();
         QTest::newRow("another calendar")
@@ -347,7 +348,7 @@ private slots:
         QStringList got;
         for (const QStringList &row : reply.rows()) {
             QCOMPARE(row.at(2), QStringLiteral("maria"));
-            got.append(row.at(3) + ' ' + row.at(4) + ' ' + row.at(5));
+            got.append(row.at(3) + ' ' + row.at(4) + ' ' + row.at(5) + ' ' + row.at(6));
         }
         QCOMPARE(got, expected);
     }
