@@ -240,11 +240,25 @@ Outcome Journal::insertSet(const MonthMasks &after, int *number)
 
 bool Journal::prune()
 {
+    // Numbers grow with time: the oldest sets are the lowest numbers, so a look at the first few
+    // finds what is due without an index on the time. Each write prunes a few, which keeps up
+    // with the one set it adds.
     const std::string before = cutoff(std::max(1, m_caller.journalDays));
-    return m_storage.exec("DELETE FROM ALTERACAOMES WHERE NRALTERACAO IN (SELECT NRALTERACAO FROM "
-                          "ALTERACAO WHERE DTHRALTERACAO < ?)",
-                          {before}) &&
-           m_storage.exec("DELETE FROM ALTERACAO WHERE DTHRALTERACAO < ?", {before});
+    Rows *due = m_storage.exec("SELECT MAX(NRALTERACAO) FROM (SELECT NRALTERACAO, DTHRALTERACAO "
+                               "FROM ALTERACAO ORDER BY NRALTERACAO LIMIT 200) OLDEST WHERE "
+                               "DTHRALTERACAO < ?",
+                               {before});
+    if (!due || !due->next())
+        return false;
+    if (due->isNull(0)) {
+        due->finish();
+        return true;
+    }
+    const std::string last(due->text(0));
+    due->finish();
+    return m_storage.exec("DELETE FROM ALTERACAOMES WHERE NRALTERACAO <= CAST(? AS INTEGER)",
+                          {last}) &&
+           m_storage.exec("DELETE FROM ALTERACAO WHERE NRALTERACAO <= CAST(? AS INTEGER)", {last});
 }
 
 } // namespace caleserver

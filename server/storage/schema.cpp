@@ -58,7 +58,8 @@ std::vector<std::string> ddl(const Storage &storage)
             storage.calendarTableSuffix(),
         // The journal: one change set per write call, and per calendar and month it changed
         // the days before and after (bit d - 1 for day d). NRDESFEITA: the undo that took the set
-        // back (an undo carries its own number); NRDESFAZ: the set an undo took back.
+        // back (an undo carries its own number); NRDESFAZ: the set an undo took back. Sets are
+        // pruned oldest number first, so the time needs no index of its own.
         "CREATE TABLE IF NOT EXISTS ALTERACAO ("
         "NRALTERACAO " +
             changeNumber +
@@ -70,7 +71,6 @@ std::vector<std::string> ddl(const Storage &storage)
             "CDPERIPRODU CHAR(2) NULL, "
             "NRDESFEITA INTEGER NULL, "
             "NRDESFAZ INTEGER NULL)",
-        "CREATE INDEX IF NOT EXISTS IX_ALTERACAO_DTHR ON ALTERACAO (DTHRALTERACAO)",
         "CREATE TABLE IF NOT EXISTS ALTERACAOMES ("
         "NRALTERACAO INTEGER NOT NULL, "
         "CDFILIAL CHAR(4) NOT NULL, "
@@ -78,7 +78,8 @@ std::vector<std::string> ddl(const Storage &storage)
         "NRANOMES INTEGER NOT NULL, "
         "NRDIASANTES INTEGER NOT NULL, "
         "NRDIASDEPOIS INTEGER NOT NULL, "
-        "CONSTRAINT PK_ALTERACAOMES PRIMARY KEY (NRALTERACAO, CDFILIAL, CDPERIPRODU, NRANOMES))",
+        "CONSTRAINT PK_ALTERACAOMES PRIMARY KEY (NRALTERACAO, CDFILIAL, CDPERIPRODU, NRANOMES))" +
+            storage.calendarTableSuffix(),
         "CREATE INDEX IF NOT EXISTS IX_ALTERACAOMES_CALE ON ALTERACAOMES (CDFILIAL, CDPERIPRODU, "
         "NRANOMES)",
     };

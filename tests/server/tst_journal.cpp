@@ -372,10 +372,10 @@ private slots:
             QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
         QVERIFY(m_fixture.database().exec(
             QStringLiteral("INSERT INTO ALTERACAO (NRALTERACAO, DTHRALTERACAO, NMOPERADOR, "
-                           "NMMETODO) VALUES (500, ?, 'ana', 'GetDelCaleProdu')"),
+                           "NMMETODO) VALUES (0, ?, 'ana', 'GetDelCaleProdu')"),
             {then}));
         QVERIFY(m_fixture.database().exec(
-            QStringLiteral("INSERT INTO ALTERACAOMES VALUES (500, '0001', '01', 202603, 1, 0)")));
+            QStringLiteral("INSERT INTO ALTERACAOMES VALUES (0, '0001', '01', 202603, 1, 0)")));
         std::string error;
         auto storage = caleserver::Storage::create(m_fixture.url().toStdString(), &error);
         QVERIFY2(storage, error.c_str());
@@ -385,10 +385,12 @@ private slots:
             *storage, "GetDelCaleProdu",
             boost::json::parse(R"(["0001","01","2026-03-02"])").as_array(), caller);
         QVERIFY2(outcome.ok(), outcome.message.c_str());
-        QCOMPARE(value("SELECT COUNT(*) FROM ALTERACAO WHERE NRALTERACAO = 500").toInt(),
+        QCOMPARE(value("SELECT COUNT(*) FROM ALTERACAO WHERE NRALTERACAO = 0").toInt(),
                  kept ? 1 : 0);
-        QCOMPARE(value("SELECT COUNT(*) FROM ALTERACAOMES WHERE NRALTERACAO = 500").toInt(),
+        QCOMPARE(value("SELECT COUNT(*) FROM ALTERACAOMES WHERE NRALTERACAO = 0").toInt(),
                  kept ? 1 : 0);
+        // The write's own set stays whatever was pruned.
+        QCOMPARE(value("SELECT COUNT(*) FROM ALTERACAO WHERE NRALTERACAO <> 0").toInt(), 1);
     }
 
     void upgradeKeepsEveryRow_data()
