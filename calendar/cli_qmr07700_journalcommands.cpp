@@ -99,7 +99,9 @@ void TfrmCaleProdu::showHistory()
                            {text("HIST_NUMERO"), text("HIST_MOMENTO"), text("HIST_OPERADOR"),
                             text("HIST_COMANDO"), text("HIST_INCLUIDOS"), text("HIST_EXCLUIDOS")},
                            text("HIST_DETALHES"),
-                           text("JOURNAL_FECHAR")},
+                           text("JOURNAL_FECHAR"),
+                           text("JOURNAL_SALVAR"),
+                           QStringLiteral("QMR07700")},
                           this);
     for (history.First(); !history.Eof(); history.Next()) {
         const auto field = [&history](const char *name) {
@@ -155,7 +157,9 @@ void TfrmCaleProdu::previewCalculation()
         {text("PREV_TITULO"),
          {text("PREV_FILIAL"), text("PREV_NOME"), text("PREV_INCLUIDOS"), text("PREV_EXCLUIDOS")},
          text("PREV_DIAS"),
-         text("JOURNAL_FECHAR")},
+         text("JOURNAL_FECHAR"),
+         text("JOURNAL_SALVAR"),
+         QStringLiteral("QMR07700")},
         this);
     const host::ChangeSummary summary =
         host::SummarizeChanges(preview, text("PREV_INCLUIDO"), text("PREV_EXCLUIDO"));

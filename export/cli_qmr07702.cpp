@@ -546,7 +546,9 @@ void TfrmExportCaleProdu::showExportPreview()
         {text("prev_titulo"),
          {text("prev_filial"), text("prev_nome"), text("prev_incluidos"), text("prev_excluidos")},
          text("prev_dias"),
-         text("prev_fechar")},
+         text("prev_fechar"),
+         text("prev_salvar"),
+         QStringLiteral("QMR07702")},
         this);
     const host::ChangeSummary summary =
         host::SummarizeChanges(preview, text("prev_incluido"), text("prev_excluido"));

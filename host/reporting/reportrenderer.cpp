@@ -3,6 +3,7 @@
 #include "core/exceptions.h"
 #include "reporting/calendarlayout.h"
 #include "reporting/reportdata.h"
+#include "reporting/tablelayout.h"
 
 #include <QFileInfo>
 #include <QPageLayout>
@@ -15,7 +16,8 @@ namespace {
 
 void checkLayout(const ReportData &data)
 {
-    if (data.definition.layout.kind != QLatin1String("calendar"))
+    if (data.definition.layout.kind != QLatin1String("calendar") &&
+        data.definition.layout.kind != QLatin1String("table"))
         throw EDatabaseError(QStringLiteral("Relatório %1: leiaute '%2' desconhecido.")
                                  .arg(data.definition.code, data.definition.layout.kind));
 }
@@ -92,7 +94,10 @@ QPageLayout ReportPageLayout()
 void PaintReport(const ReportData &data, QPagedPaintDevice *device)
 {
     checkLayout(data);
-    PaintCalendarReport(data, device);
+    if (data.definition.layout.kind == QLatin1String("table"))
+        PaintTableReport(data, device);
+    else
+        PaintCalendarReport(data, device);
 }
 
 bool WriteReportPdf(const ReportData &data, const QString &fileName, QString *error)

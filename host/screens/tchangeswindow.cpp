@@ -1,7 +1,11 @@
 #include "screens/tchangeswindow.h"
 
+#include "core/dialogs.h"
 #include "core/eventboundary.h"
+#include "core/exceptions.h"
 #include "data/tdataset.h"
+#include "reporting/reportdata.h"
+#include "reporting/reportrenderer.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -60,12 +64,17 @@ TChangesWindow::TChangesWindow(const Texts &texts, QWidget *parent)
     m_detailsButton = new QPushButton(texts.details, this);
     m_detailsButton->setObjectName(QStringLiteral("btnDetalhes"));
     m_detailsButton->setAccessibleName(texts.details);
+    m_code = texts.code;
+    m_save = new QPushButton(texts.save, this);
+    m_save->setObjectName(QStringLiteral("btnSalvar"));
+    m_save->setAccessibleName(texts.save);
     m_close = new QPushButton(texts.close, this);
     m_close->setObjectName(QStringLiteral("btnFechar"));
     m_close->setAccessibleName(texts.close);
 
     m_commands = new QHBoxLayout;
     m_commands->addWidget(m_detailsButton);
+    m_commands->addWidget(m_save);
     m_commands->addStretch();
     m_commands->addWidget(m_close);
     auto *layout = new QVBoxLayout(this);
@@ -76,6 +85,7 @@ TChangesWindow::TChangesWindow(const Texts &texts, QWidget *parent)
     connect(m_detailsButton, &QPushButton::clicked, this, &TChangesWindow::showDetails);
     connect(m_table, &QTableWidget::cellDoubleClicked, this, &TChangesWindow::showDetails);
     connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_save, &QPushButton::clicked, this, [this] { host::guard(this, [this] { save(); }); });
 }
 
 void TChangesWindow::AddRow(const QStringList &cells, const QStringList &details)
@@ -118,6 +128,39 @@ QPushButton *TChangesWindow::AddCommand(const QString &caption, std::function<vo
         host::guard(this, action);
     });
     return button;
+}
+
+void TChangesWindow::save()
+{
+    const QString fileName = CurrentDialogs()->SaveFileName(
+        windowTitle(), m_code + QStringLiteral(".pdf"), QStringLiteral("PDF (*.pdf);;CSV (*.csv)"));
+    if (!fileName.isEmpty())
+        SaveTo(fileName);
+}
+
+void TChangesWindow::SaveTo(const QString &fileName)
+{
+    ReportData data;
+    data.definition.code = m_code;
+    data.definition.title = windowTitle();
+    data.definition.layout.kind = QStringLiteral("table");
+    data.title = windowTitle();
+    data.issued = QDateTime::currentDateTime();
+    for (int column = 0; column < m_table->columnCount(); ++column) {
+        const QString header = m_table->horizontalHeaderItem(column)->text();
+        data.columns.append(header);
+        data.definition.columns.append({header, header});
+    }
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        QVariantList values;
+        for (int column = 0; column < m_table->columnCount(); ++column)
+            values.append(m_table->item(row, column) ? m_table->item(row, column)->text()
+                                                     : QString());
+        data.rows.append(values);
+    }
+    QString error;
+    if (!host::WriteReportFile(data, fileName, &error, host::CsvStyle::Spreadsheet))
+        throw Exception(error);
 }
 
 void TChangesWindow::showDetails()

@@ -47,6 +47,8 @@ public:
         QStringList headers;
         QString details; // the command that shows the selected row's details
         QString close;
+        QString save; // the command that saves the rows as PDF or CSV through the report engine
+        QString code; // the screen's code, printed on the saved pages
     };
 
     TChangesWindow(const Texts &texts, QWidget *parent = nullptr);
@@ -61,15 +63,21 @@ public:
     QListWidget *Details() const { return m_details; }
     QPushButton *DetailsButton() const { return m_detailsButton; }
     QPushButton *CloseButton() const { return m_close; }
+    QPushButton *SaveButton() const { return m_save; }
+    // Writes the rows shown (the total included) to a PDF or CSV file, by its extension.
+    void SaveTo(const QString &fileName);
     int ShowModal() { return exec(); }
 
 private:
     void showDetails();
+    void save();
 
     QTableWidget *m_table = nullptr;
     QListWidget *m_details = nullptr;
     QPushButton *m_detailsButton = nullptr;
     QPushButton *m_close = nullptr;
+    QPushButton *m_save = nullptr;
+    QString m_code;
     class QHBoxLayout *m_commands = nullptr;
     QList<QStringList> m_rowDetails;
     bool m_hasTotal = false;
