@@ -254,24 +254,38 @@ std::string undoRefusal(Storage &storage, int number, bool *failed)
            " mudaram os mesmos calendários e meses. Desfaça-as antes; nada foi alterado.";
 }
 
-// Puts one month of one calendar back to the days of a mask.
-bool restoreMonth(Storage &storage, const SetMonth &month)
+// Puts every month of the set back to its days before, in two statements whatever the set's size:
+// a copy to a thousand branches touches twelve thousand months.
+bool restoreMonths(Storage &storage, int number, Date first, Date last)
 {
-    const Date first(month.month / 100, month.month % 100, 1);
-    const Date last = first.monthEnd();
-    if (!storage.exec("DELETE FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = ? AND "
-                      "DTPRODUCAO BETWEEN ? AND ?",
-                      {month.branch, month.periodicity, first.iso(), last.iso()}))
+    const std::string from = first.iso();
+    const std::string to = last.iso();
+    if (!storage.exec("DELETE FROM CALEPRODUCAO WHERE DTPRODUCAO BETWEEN ? AND ? AND EXISTS "
+                      "(SELECT 1 FROM ALTERACAOMES M WHERE M.NRALTERACAO = ? AND M.CDFILIAL = "
+                      "CALEPRODUCAO.CDFILIAL AND M.CDPERIPRODU = CALEPRODUCAO.CDPERIPRODU AND "
+                      "M.NRANOMES = " +
+                          storage.yearMonthOf("CALEPRODUCAO.DTPRODUCAO") + ")",
+                      {from, to, number}))
         return false;
-    if (month.before == 0)
-        return true;
     return storage.exec(storage.daySeries() +
                             "INSERT INTO CALEPRODUCAO (CDFILIAL, CDPERIPRODU, DTPRODUCAO) SELECT "
-                            "CAST(? AS CHAR(4)), CAST(? AS CHAR(2)), DIA FROM DIAS WHERE "
-                            "(CAST(? AS INTEGER) >> (" +
-                            storage.dayOfMonthOf("DIA") + " - 1)) & 1 = 1",
-                        {first.iso(), last.iso(), month.branch, month.periodicity,
-                         static_cast<int>(month.before)}) != nullptr;
+                            "M.CDFILIAL, M.CDPERIPRODU, DIA FROM DIAS JOIN ALTERACAOMES M ON "
+                            "M.NRANOMES = " +
+                            storage.yearMonthOf("DIAS.DIA") +
+                            " WHERE M.NRALTERACAO = ? AND (M.NRDIASANTES >> (" +
+                            storage.dayOfMonthOf("DIAS.DIA") + " - 1)) & 1 = 1",
+                        {from, to, number}) != nullptr;
+}
+
+// The journal of an undo: the set's calendars of each periodicity, over the set's months.
+void watchSet(Journal &journal, const std::vector<SetMonth> &months, Date first, Date last)
+{
+    std::map<std::string, std::set<std::string>> byPeriodicity;
+    for (const SetMonth &month : months)
+        byPeriodicity[month.periodicity].insert(month.branch);
+    for (const auto &[periodicity, branches] : byPeriodicity)
+        journal.watch(std::vector<std::string>(branches.begin(), branches.end()), periodicity,
+                      first, last);
 }
 
 Outcome getDesfazer(const StorageSource &source, const Caller &caller, const json::array &params)
@@ -301,13 +315,16 @@ Outcome getDesfazer(const StorageSource &source, const Caller &caller, const jso
             return refused(refusal);
         Journal journal(storage, caller, "GetDesfazer");
         journal.setUndoes(number);
-        for (const SetMonth &month : months) {
-            const Date first(month.month / 100, month.month % 100, 1);
-            journal.watch({month.branch}, month.periodicity, first, first.monthEnd());
-        }
-        for (const SetMonth &month : months)
-            if (!restoreMonth(storage, month))
-                return storage.storageFailure();
+        const auto [low, high] = std::minmax_element(
+            months.begin(), months.end(),
+            [](const SetMonth &x, const SetMonth &y) { return x.month < y.month; });
+        const Date first =
+            months.empty() ? Date(1, 1, 1) : Date(low->month / 100, low->month % 100, 1);
+        const Date last =
+            months.empty() ? first : Date(high->month / 100, high->month % 100, 1).monthEnd();
+        watchSet(journal, months, first, last);
+        if (!months.empty() && !restoreMonths(storage, number, first, last))
+            return storage.storageFailure();
         int undo = 0;
         if (const Outcome recorded = journal.record(&undo); !recorded.ok())
             return recorded;
