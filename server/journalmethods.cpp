@@ -254,27 +254,51 @@ std::string undoRefusal(Storage &storage, int number, bool *failed)
            " mudaram os mesmos calendários e meses. Desfaça-as antes; nada foi alterado.";
 }
 
-// Puts every month of the set back to its days before, in two statements whatever the set's size:
-// a copy to a thousand branches touches twelve thousand months.
-bool restoreMonths(Storage &storage, int number, Date first, Date last)
+// Empties every month of the set in one statement whatever its size: a copy to a thousand
+// branches touches twelve thousand months.
+bool emptyMonths(Storage &storage, int number, Date first, Date last)
 {
     const std::string from = first.iso();
     const std::string to = last.iso();
-    if (!storage.exec("DELETE FROM CALEPRODUCAO WHERE DTPRODUCAO BETWEEN ? AND ? AND EXISTS "
-                      "(SELECT 1 FROM ALTERACAOMES M WHERE M.NRALTERACAO = ? AND M.CDFILIAL = "
-                      "CALEPRODUCAO.CDFILIAL AND M.CDPERIPRODU = CALEPRODUCAO.CDPERIPRODU AND "
-                      "M.NRANOMES = " +
-                          storage.yearMonthOf("CALEPRODUCAO.DTPRODUCAO") + ")",
-                      {from, to, number}))
-        return false;
-    return storage.exec(storage.daySeries() +
-                            "INSERT INTO CALEPRODUCAO (CDFILIAL, CDPERIPRODU, DTPRODUCAO) SELECT "
-                            "M.CDFILIAL, M.CDPERIPRODU, DIA FROM DIAS JOIN ALTERACAOMES M ON "
-                            "M.NRANOMES = " +
-                            storage.yearMonthOf("DIAS.DIA") +
-                            " WHERE M.NRALTERACAO = ? AND (M.NRDIASANTES >> (" +
-                            storage.dayOfMonthOf("DIAS.DIA") + " - 1)) & 1 = 1",
+    return storage.exec("DELETE FROM CALEPRODUCAO WHERE DTPRODUCAO BETWEEN ? AND ? AND EXISTS "
+                        "(SELECT 1 FROM ALTERACAOMES M WHERE M.NRALTERACAO = ? AND M.CDFILIAL = "
+                        "CALEPRODUCAO.CDFILIAL AND M.CDPERIPRODU = CALEPRODUCAO.CDPERIPRODU AND "
+                        "M.NRANOMES = " +
+                            storage.yearMonthOf("CALEPRODUCAO.DTPRODUCAO") + ")",
                         {from, to, number}) != nullptr;
+}
+
+// Inserts the days the set's months held before it, a few hundred rows per statement.
+bool refillMonths(Storage &storage, const std::vector<SetMonth> &months)
+{
+    constexpr size_t rowsPerInsert = 300;
+    std::vector<std::string> texts; // the dates the binds view: never grown past its reserve
+    std::vector<Param> binds;
+    const auto flush = [&]() {
+        if (binds.empty())
+            return true;
+        std::string sql = "INSERT INTO CALEPRODUCAO (CDFILIAL, CDPERIPRODU, DTPRODUCAO) VALUES ";
+        for (size_t i = 0; i < binds.size() / 3; ++i)
+            sql += i == 0 ? "(?, ?, ?)" : ", (?, ?, ?)";
+        const bool ok = storage.execOnce(sql, Params(binds)) != nullptr;
+        binds.clear();
+        texts.clear();
+        return ok;
+    };
+    texts.reserve(rowsPerInsert);
+    for (const SetMonth &month : months) {
+        const Date first(month.month / 100, month.month % 100, 1);
+        for (int day = 1; day <= first.daysInMonth(); ++day) {
+            if (!(month.before >> (day - 1) & 1u))
+                continue;
+            texts.push_back(Date(first.year, first.month, day).iso());
+            binds.insert(binds.end(),
+                         {Param(month.branch), Param(month.periodicity), Param(texts.back())});
+            if (texts.size() == rowsPerInsert && !flush())
+                return false;
+        }
+    }
+    return flush();
 }
 
 // The journal of an undo: the set's calendars of each periodicity, over the set's months.
@@ -323,7 +347,8 @@ Outcome getDesfazer(const StorageSource &source, const Caller &caller, const jso
         const Date last =
             months.empty() ? first : Date(high->month / 100, high->month % 100, 1).monthEnd();
         watchSet(journal, months, first, last);
-        if (!months.empty() && !restoreMonths(storage, number, first, last))
+        if (!months.empty() &&
+            (!emptyMonths(storage, number, first, last) || !refillMonths(storage, months)))
             return storage.storageFailure();
         int undo = 0;
         if (const Outcome recorded = journal.record(&undo); !recorded.ok())
