@@ -25,10 +25,10 @@ namespace Cli_qmr07700 {
 
 namespace {
 
-// The wire's UTC moment as the operator's local time.
-QString localMoment(const QString &utc)
+// A change set's moment, which the server keeps in UTC, as the operator's local time.
+QString localMoment(const TField *field)
 {
-    QDateTime moment = QDateTime::fromString(utc, Qt::ISODate);
+    QDateTime moment = field->Value().toDateTime();
     moment.setTimeSpec(Qt::UTC);
     return moment.toLocalTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
 }
@@ -108,7 +108,8 @@ void TfrmCaleProdu::showHistory()
             return history.FieldByName(QLatin1String(name))->AsString();
         };
         const bool inEffect = field("IDVIGENTE") != QLatin1String("N");
-        window.AddRow({field("NRALTERACAO"), localMoment(field("DTHRALTERACAO")),
+        window.AddRow({field("NRALTERACAO"),
+                       localMoment(history.FieldByName(QStringLiteral("DTHRALTERACAO"))),
                        field("NMOPERADOR"), field("NMMETODO"), field("QTINCLUIDOS"),
                        field("QTEXCLUIDOS")},
                       {text(inEffect ? "HIST_VIGENTE" : "HIST_DESFEITA")});
@@ -135,7 +136,8 @@ void TfrmCaleProdu::undoNewestChange()
     const QString question =
         msgPadrao->Msg(QStringLiteral("DESF_CONFIRMA"))
             .arg(field("NRALTERACAO"), field("NMMETODO"), field("NMOPERADOR"),
-                 localMoment(field("DTHRALTERACAO")), field("QTINCLUIDOS"), field("QTEXCLUIDOS"));
+                 localMoment(history.FieldByName(QStringLiteral("DTHRALTERACAO"))),
+                 field("QTINCLUIDOS"), field("QTEXCLUIDOS"));
     if (MessageDlg(question, TMsgDlgType::mtConfirmation, mbYesNo) != mrYes)
         return;
     callJournal(QStringLiteral("GetDesfazer"), {field("NRALTERACAO").toInt()});

@@ -36,6 +36,9 @@ private slots:
     {
         m_env.reset();
         m_calls.clear();
+        // Each case starts with an empty journal.
+        QVERIFY(m_env.fixture.database().exec(QStringLiteral("DELETE FROM ALTERACAOMES")));
+        QVERIFY(m_env.fixture.database().exec(QStringLiteral("DELETE FROM ALTERACAO")));
         // A closed window can leave none focused; the main window takes it back.
         m_env.window->windowHandle()->requestActivate();
     }
@@ -45,6 +48,8 @@ private slots:
     void commandsFollowTheYearView();
     void undoRestoresTheCalendarWhenConfirmed_data();
     void undoRestoresTheCalendarWhenConfirmed();
+    void historyShowsTheMonthsChangeSets_data();
+    void historyShowsTheMonthsChangeSets();
     void previewShowsTheCalculationBeforeItRuns_data();
     void previewShowsTheCalculationBeforeItRuns();
 
@@ -146,6 +151,50 @@ void tst_journalcommands::undoRestoresTheCalendarWhenConfirmed()
              qPrintable(texts.join('\n')));
     QCOMPARE(stored(), answer == mrYes ? before : calculated);
     QCOMPARE(screen->cdsCaleProdu->RecordCount(), int(stored().size()));
+}
+
+void tst_journalcommands::historyShowsTheMonthsChangeSets_data()
+{
+    QTest::addColumn<bool>("calculated");
+    QTest::newRow("after a month's calculation") << true;
+    QTest::newRow("no change yet") << false;
+}
+
+void tst_journalcommands::historyShowsTheMonthsChangeSets()
+{
+    QFETCH(bool, calculated);
+    TfrmCaleProdu *screen = openLive();
+    QVERIFY(screen);
+    if (calculated)
+        QTest::mouseClick(screen->sbtCalcMes, Qt::LeftButton);
+    QList<QStringList> shown;
+    QString title;
+    QTimer timer;
+    whenWindowShown(timer, [&](TChangesWindow *window) {
+        title = window->windowTitle();
+        for (int row = 0; row < window->Table()->rowCount(); ++row) {
+            QStringList cells;
+            for (int column = 1; column < window->Table()->columnCount(); ++column)
+                cells << window->Table()->item(row, column)->text();
+            shown << cells;
+        }
+        window->CloseButton()->click();
+    });
+    screen->findChild<QAction *>("mnuHistorico")->trigger();
+    QCOMPARE(title, QStringLiteral("Histórico do Calendário"));
+    if (!calculated) {
+        QVERIFY(shown.isEmpty());
+        return;
+    }
+    const QList<QVariantList> set = m_env.fixture.database().rows(
+        QStringLiteral("SELECT DTHRALTERACAO, NMOPERADOR FROM ALTERACAO"));
+    QCOMPARE(set.size(), 1);
+    QDateTime moment = QDateTime::fromString(set.first().at(0).toString(), Qt::ISODate);
+    moment.setTimeSpec(Qt::UTC);
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().mid(0, 3),
+             (QStringList{moment.toLocalTime().toString("dd/MM/yyyy HH:mm:ss"),
+                          set.first().at(1).toString(), "CalculaProducao"}));
 }
 
 void tst_journalcommands::previewShowsTheCalculationBeforeItRuns_data()
