@@ -257,6 +257,7 @@ void TfrmCaleProdu::bindHandlers()
     speYear->OnKeyPress = [this](QObject *s, QChar &key) { speYearKeyPress(s, key); };
     bindExportCommand();
     bindOverviewCommand();
+    bindJournalCommands();
 
     scbFormulario->OnExit = [this](QObject *s) { scbFormularioExit(s); };
     m_genericChange = [this](QObject *s) { GenericChange(s); };

@@ -3,6 +3,8 @@
 #include "screens/tfrmpadraogrid.h"
 
 #include <QDateTime>
+#include <QJsonObject>
+#include <QList>
 #include <QPointer>
 #include <QString>
 #include <QVariantList>
@@ -120,6 +122,12 @@ public:
     void sbtExportarClick(QObject *Sender);
     void mnuExportarClick(QObject *Sender);
     void bindExportCommand();
+    // History, undo and calculation preview: tool bar, maintenance menu and handlers.
+    void bindJournalCommands();
+    void refreshJournalCommands();
+    void showHistory();
+    void undoNewestChange();
+    void previewCalculation();
 
     // Why days cannot change: holidays and the closed period on the calendars, in the legend and
     // in the hint of a disabled "Incluir".
@@ -183,6 +191,10 @@ public:
     TNetConnection *netCaleComp;
 
 private:
+    // The selected month's first day; January when no month is selected.
+    QDate selectedMonth() const;
+    QJsonObject callJournal(const QString &method, const QVariantList &params);
+    QList<TSpeedButton *> m_journalCommands;
     void createDataModule();
     void placeToolBarAndMenu();
     void bindHandlers();

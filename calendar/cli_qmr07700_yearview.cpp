@@ -157,6 +157,7 @@ void TfrmCaleProdu::dtsPadraoStateChange(QObject *Sender)
     sbtVerificar->setEnabled(sbtExcluir->isEnabled());
     sbtCalcAno->setEnabled(yearOpen && browse && !filterFocused);
     sbtCalcMes->setEnabled(dateOpen && browse && !filterFocused);
+    refreshJournalCommands();
     for (int month = 1; month <= 12; ++month) {
         TDBCalendar *calendar = Calendar(month);
         calendar->SetShowCurrentDay(focused == calendar);
@@ -194,6 +195,7 @@ void TfrmCaleProdu::PutYearViewToRest()
     }
     for (TSpeedButton *button : {sbtIncluir, sbtExcluir, sbtVerificar, sbtCalcAno, sbtCalcMes})
         button->setEnabled(false);
+    refreshJournalCommands();
 }
 
 void TfrmCaleProdu::BringYearViewLive()

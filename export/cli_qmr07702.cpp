@@ -28,6 +28,8 @@
 #include "data/tadoibquery.h"
 #include "data/tclientdataset.h"
 #include "net/tnetconnection.h"
+#include "screens/dialogcommands.h"
+#include "screens/tchangeswindow.h"
 
 #include <QGuiApplication>
 #include <QScopeGuard>
@@ -42,7 +44,9 @@ namespace {
 constexpr int VK_F9 = 120;
 // Tops of the progress panel: over the inputs while copying, below the client area otherwise.
 constexpr int ProgressShownTop = 21;
-constexpr int ProgressHiddenTop = 157;
+constexpr int ProgressHiddenTop = 197;
+// The command panel's height: one command more than the base dialog's.
+constexpr int ClientHeight = 185;
 
 // 1 January of a year text; a null date when the text is no year from 1 to 9999.
 QDate FirstMonthOf(const QString &year)
@@ -61,7 +65,7 @@ TfrmExportCaleProdu::TfrmExportCaleProdu(QWidget *parent)
     ui->setupUi(this);
     setObjectName(QStringLiteral("frmExportCaleProdu"));
     SetCaption(QStringLiteral("Exportação do Calendário de Produção"));
-    SetClientSize(516, 145);
+    SetClientSize(516, ClientHeight);
     SetHelpFile(QStringLiteral("QmrHelp.hlp"));
     SetHelpContext(13607702);
     lblCodTela->SetCaption(QStringLiteral("QMR07702"));
@@ -218,6 +222,26 @@ void TfrmExportCaleProdu::placeControls()
     panAnimacao->raise();
 
     sbtImportExport->SetHint(QStringLiteral("Exportar"));
+    placePreviewCommand();
+}
+
+void TfrmExportCaleProdu::placePreviewCommand()
+{
+    // Beside "Exportar": the commands below it move one place down.
+    sbtPrevia = new TButtonFlat(sbtImportExport->parentWidget());
+    sbtPrevia->setObjectName(QStringLiteral("sbtPrevia"));
+    const QRect exportPlace = sbtImportExport->geometry();
+    const int step = sbtAjuda->y() - exportPlace.y();
+    sbtPrevia->SetBounds(exportPlace.x(), exportPlace.y() + step, exportPlace.width(),
+                         exportPlace.height());
+    sbtPrevia->SetCaption(msgPadrao->Msg(QStringLiteral("prev_botao")));
+    sbtPrevia->SetHint(msgPadrao->Msg(QStringLiteral("prev_titulo")));
+    sbtPrevia->SetShowHint(true);
+    sbtPrevia->setAccessibleName(msgPadrao->Msg(QStringLiteral("prev_titulo")));
+    for (QWidget *command : {static_cast<QWidget *>(sbtAjuda), static_cast<QWidget *>(sbtFechar)})
+        command->move(command->x(), command->y() + step);
+    host::ChainCommandsAfterFields(grbDadosRel, {sbtImportExport, sbtPrevia, sbtAjuda, sbtFechar});
+    sbtPrevia->OnClick = [this](QObject *s) { sbtPreviaClick(s); };
 }
 
 void TfrmExportCaleProdu::bindHandlers()
@@ -445,6 +469,18 @@ void TfrmExportCaleProdu::sbtImportExportClick(QObject *)
 
 void TfrmExportCaleProdu::Validacao()
 {
+    validateInputs();
+    exportCalendar();
+}
+
+void TfrmExportCaleProdu::sbtPreviaClick(QObject *)
+{
+    validateInputs();
+    showExportPreview();
+}
+
+void TfrmExportCaleProdu::validateInputs()
+{
     // The field the operator is still typing in is checked first.
     if (host::FocusTracker::instance()->LogicalFocus(this) == medCdPeriodicidade) {
         Vd_PeriProdu(true);
@@ -468,7 +504,15 @@ void TfrmExportCaleProdu::Validacao()
         refuse(depDtIni, "mes/ano_me");
     if (stListaFiliDest.isEmpty())
         refuse(rbtLista, "FilDest_N_Inf");
-    exportCalendar();
+}
+
+void TfrmExportCaleProdu::checkSourceHasDays()
+{
+    cdsVerifica->SetData(
+        callServer(QStringLiteral("GetVerifica"), {medCdFilial->Text(), medCdPeriodicidade->Text(),
+                                                   depDtIni->GetDate(), depDtFim->GetDate()}));
+    if (cdsVerifica->IsEmpty())
+        MensErro(msgPadrao->Msg(QStringLiteral("CalComp_N_Exis")), true);
 }
 
 void TfrmExportCaleProdu::exportCalendar()
@@ -478,10 +522,7 @@ void TfrmExportCaleProdu::exportCalendar()
     const QDate first = depDtIni->GetDate();
     const QDate last = depDtFim->GetDate();
 
-    cdsVerifica->SetData(
-        callServer(QStringLiteral("GetVerifica"), {branch, periodicity, first, last}));
-    if (cdsVerifica->IsEmpty())
-        MensErro(msgPadrao->Msg(QStringLiteral("CalComp_N_Exis")), true);
+    checkSourceHasDays();
 
     showProgress(true);
     QJsonObject copied;
@@ -499,6 +540,37 @@ void TfrmExportCaleProdu::exportCalendar()
     else
         msgPadrao->ShowMsg(QStringLiteral("exp_ok"), TMsgDlgType::mtInformation, mbOK, 0);
     update();
+}
+
+void TfrmExportCaleProdu::showExportPreview()
+{
+    checkSourceHasDays();
+    const bool all = stListaFiliDest == QLatin1String("T");
+    TClientDataSet preview;
+    preview.SetData(callServer(QStringLiteral("GetPreviaInsDel"),
+                               {medCdFilial->Text(), medCdPeriodicidade->Text(),
+                                all ? QString() : stListaFiliDest,
+                                all ? QStringLiteral("T") : QStringLiteral(" "),
+                                depDtIni->GetDate(), depDtFim->GetDate()}));
+    const auto text = [this](const char *key) { return msgPadrao->Msg(QLatin1String(key)); };
+    TChangesWindow window(
+        {text("prev_titulo"),
+         {text("prev_filial"), text("prev_nome"), text("prev_incluidos"), text("prev_excluidos")},
+         text("prev_dias"),
+         text("prev_fechar"),
+         text("prev_salvar"),
+         QStringLiteral("QMR07702")},
+        this);
+    const host::ChangeSummary summary =
+        host::SummarizeChanges(preview, text("prev_incluido"), text("prev_excluido"));
+    for (const host::ChangeSummary::Line &line : summary.lines)
+        window.AddRow(
+            {line.code, line.name, QString::number(line.added), QString::number(line.removed)},
+            line.days);
+    window.SetTotal({text("prev_total"), QString(), QString::number(summary.added),
+                     QString::number(summary.removed)});
+    window.AddCommand(text("prev_exportar"), [this] { exportCalendar(); });
+    window.ShowModal();
 }
 
 bool TfrmExportCaleProdu::copyReachedNoBranch(const QJsonObject &answer)

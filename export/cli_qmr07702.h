@@ -66,6 +66,9 @@ public:
     void Vd_PeriProdu(bool mandatory);
     // The input checks, then the export run.
     void Validacao();
+    // The same checks, then the window of what the export would change, from which the operator
+    // may run it.
+    void sbtPreviaClick(QObject *Sender);
 
     // The destination choice: "T" for every other branch, a list of codes, or empty for none.
     QString ListaFiliDest() const { return stListaFiliDest; }
@@ -91,6 +94,7 @@ public:
     TRadioButton *rbtTodas;
     TRadioButton *rbtLista;
     TButtonFlat *sbtFilialDest;
+    TButtonFlat *sbtPrevia;
     TPanel *panAnimacao;
     TPanel *panMensagem2;
     TLabel *lblMens;
@@ -118,7 +122,13 @@ private:
     QJsonObject callServer(const QString &method, const QVariantList &params);
     // Shows or hides the progress panel of the copy, with its animation.
     void showProgress(bool shown);
+    // Refuses (focused on the field) the inputs an export cannot run with.
+    void validateInputs();
+    // Refuses a source without days in the months.
+    void checkSourceHasDays();
     void exportCalendar();
+    void showExportPreview();
+    void placePreviewCommand();
     // Whether the copy's answer tells that it reached no destination.
     bool copyReachedNoBranch(const QJsonObject &answer);
 

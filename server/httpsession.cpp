@@ -89,10 +89,10 @@ std::unique_ptr<Storage> &loopStorage()
 // flagged, to be run again by a worker.
 CallAnswer answerCall(std::string_view body, std::unique_ptr<Storage> &storage,
                       const std::string &databaseUrl, const StorageLimits &limits,
-                      bool *deferred = nullptr)
+                      const Caller &caller, bool *deferred = nullptr)
 {
     RpcAnswer answer =
-        answerRpc(body, threadStorage(storage, databaseUrl, limits, deferred != nullptr));
+        answerRpc(body, threadStorage(storage, databaseUrl, limits, deferred != nullptr), caller);
     if (deferred)
         *deferred = answer.code == ErrorCode::StorageFailure;
     return {std::move(answer.body), std::move(answer.method), answer.code};
@@ -457,12 +457,34 @@ private:
         if (!isJson(request[http::field::content_type]))
             return refuse(http::status::unsupported_media_type,
                           "Tipo de conteúdo não aceito: envie application/json.\n");
+        if (!readOperator(request))
+            return refuse(http::status::bad_request,
+                          "Cabeçalho X-Operador inválido: envie um nome de até 64 bytes, sem "
+                          "caracteres de controle.\n");
 
         // An HTTP/1.0 client knows no interim answer and takes it for the whole one.
         if (m_version >= 11 &&
             equalsIgnoringCase(trimmed(request[http::field::expect]), "100-continue"))
             return sendContinue();
         readBody();
+    }
+
+    // The operator whose writes the journal records: the X-Operador header, else
+    // "desconhecido"; a header given twice, too long or with control characters is refused.
+    bool readOperator(const http::request_header<> &request)
+    {
+        m_caller = Caller{};
+        m_caller.journalDays = m_context.journalDays;
+        const auto range = request.equal_range("X-Operador");
+        if (range.first == range.second)
+            return true;
+        if (std::next(range.first) != range.second)
+            return false;
+        const std::string_view name = trimmed(range.first->value());
+        if (!validOperatorName(name))
+            return false;
+        m_caller.operatorName = std::string(name);
+        return true;
     }
 
     void sendContinue()
@@ -498,9 +520,10 @@ private:
         if (m_context.readsInline && answeredInline(body))
             return;
         const SessionContext &context = m_context;
-        context.workers->submit([self = shared_from_this(), body = std::move(body),
-                                 &context](std::unique_ptr<Storage> &storage) mutable {
-            CallAnswer answer = answerCall(body, storage, context.databaseUrl, context.limits);
+        context.workers->submit([self = shared_from_this(), body = std::move(body), &context,
+                                 caller = m_caller](std::unique_ptr<Storage> &storage) mutable {
+            CallAnswer answer =
+                answerCall(body, storage, context.databaseUrl, context.limits, caller);
             auto executor = self->m_stream.get_executor();
             asio::post(executor, [self = std::move(self), answer = std::move(answer)]() mutable {
                 self->answered(std::move(answer));
@@ -514,8 +537,8 @@ private:
     bool answeredInline(const std::string &body)
     {
         bool deferred = false;
-        CallAnswer answer =
-            answerCall(body, loopStorage(), m_context.databaseUrl, neverWait(), &deferred);
+        CallAnswer answer = answerCall(body, loopStorage(), m_context.databaseUrl, neverWait(),
+                                       m_caller, &deferred);
         if (deferred)
             return false;
         answered(std::move(answer));
@@ -675,6 +698,7 @@ private:
     std::optional<http::request_parser<http::string_body>> m_parser;
     http::response<http::string_body> m_response;
     std::string m_path;
+    Caller m_caller;
     unsigned m_version = 11;
     bool m_keepAlive = true;
     bool m_head = false;

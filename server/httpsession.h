@@ -20,6 +20,8 @@ struct SessionContext
     StorageLimits limits;
     // SQLite reads are answered on the event loops.
     bool readsInline = false;
+    // Days a change set stays in the journal.
+    int journalDays = 400;
 };
 
 // Serves one client connection on the event loop of its socket until the client or a limit ends

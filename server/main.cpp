@@ -30,24 +30,26 @@ const char *const usage =
     "  -h, --help               Mostra esta ajuda.\n"
     "  --version                Mostra a versão.\n"
     "  --config <ARQUIVO>       Arquivo de configuração (chave = valor: listen, database,\n"
-    "                           token, threads, statement-timeout); as opções da linha de\n"
-    "                           comando prevalecem.\n"
+    "                           token, threads, statement-timeout, journal-days); as opções\n"
+    "                           da linha de comando prevalecem.\n"
     "  --listen <ADDR:PORT>     Endereço e porta (padrão 127.0.0.1:8211).\n"
     "  --database <URL>         sqlite:CAMINHO ou postgresql://usuário@máquina:porta/banco.\n"
     "  --token <TOKEN>          Exige Authorization: Bearer TOKEN em cada chamada.\n"
-    "  --init-db                Cria o esquema do banco.\n"
+    "  --init-db                Cria o esquema do banco, ou acrescenta o que falta a um banco\n"
+    "                           de uma versão anterior, sem perder dados.\n"
     "  --seed-demo              Preenche os dados de demonstração.\n"
     "  --threads <N>            Trabalhadores do banco de dados, cada um com sua conexão\n"
     "                           (padrão 8).\n"
     "  --statement-timeout <S>  Espera máxima, em segundos, por um comando do PostgreSQL;\n"
-    "                           depois a chamada falha e nada é alterado (padrão 30).\n\n"
+    "                           depois a chamada falha e nada é alterado (padrão 30).\n"
+    "  --journal-days <D>       Dias que uma alteração fica no histórico (padrão 400).\n\n"
     "Além do JSON-RPC, o servidor responde à interface somente leitura /api/v1 (dias de\n"
     "produção, contagem, soma de dias, feeds iCalendar e CSV, com as mesmas regras de token):\n"
     "veja docs/api.md (/usr/share/doc/caleprodu-server/api.md no pacote).\n";
 
 // The options that take a value, named without their "--"; the configuration file's keys too.
-const std::set<std::string> valueOptions{"listen", "database", "token", "threads",
-                                         "statement-timeout"};
+const std::set<std::string> valueOptions{"listen",  "database",          "token",
+                                         "threads", "statement-timeout", "journal-days"};
 
 // The command line: options with a value (--name VALUE or --name=VALUE) and flags.
 struct CommandLine
@@ -166,6 +168,12 @@ int main(int argc, char *argv[])
         return fail("--statement-timeout inválido: \"" + timeout +
                     "\"; use um número de segundos de 1 a 3600.");
     options.statementTimeoutMs = seconds * 1000;
+
+    const std::string journalDays = line.value("journal-days").value_or("400");
+    if (!toInt(journalDays, &options.journalDays) || options.journalDays < 1 ||
+        options.journalDays > 36600)
+        return fail("--journal-days inválido: \"" + journalDays +
+                    "\"; use um número de dias de 1 a 36600.");
 
     if (line.initDb && !caleserver::initDatabase(options.databaseUrl, &error))
         return fail(error);

@@ -1,12 +1,15 @@
 #include "methods.h"
 
 #include "arguments.h"
+#include "calendarlocks.h"
 #include "date.h"
+#include "journalmethods.h"
 #include "overview.h"
 #include "packets.h"
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <tuple>
 
 namespace caleserver {
@@ -23,6 +26,7 @@ const Fields branchFields{{"CDFILIAL", "string", 4}};
 struct Call
 {
     const StorageSource &storage;
+    const Caller &caller;
 };
 
 Outcome unavailable(const std::string &why)
@@ -137,44 +141,6 @@ Outcome checkWriteTarget(Storage &storage, const std::string &branchCode,
     return Outcome::success();
 }
 
-// The calendars (branch × periodicity) a write touches. Two writes of one calendar take turns:
-// at PostgreSQL's default isolation the second would otherwise delete only the days it saw before
-// the first committed, and both sets of days would stay.
-class CalendarLocks
-{
-public:
-    void add(const std::string &branch, const std::string &periodicity, bool exclusive = true)
-    {
-        if (branch.empty() || periodicity.empty())
-            return;
-        bool &mode = m_keys[std::stoi(branch) * 100 + std::stoi(periodicity)];
-        mode = mode || exclusive;
-    }
-
-    // Takes every lock in key order, so that two writes never wait on each other crosswise.
-    Outcome take(Storage &storage) const
-    {
-        const std::string sql = storage.calendarLock();
-        if (sql.empty() || m_keys.empty())
-            return Outcome::success();
-        std::string keys, modes;
-        for (const auto &[key, exclusive] : m_keys) {
-            keys += (keys.empty() ? "{" : ",") + std::to_string(key);
-            modes += (modes.empty() ? "{" : ",") + std::string(exclusive ? "t" : "f");
-        }
-        keys += '}';
-        modes += '}';
-        Rows *locked = storage.exec(sql, {keys, modes});
-        if (!locked)
-            return storage.storageFailure();
-        locked->finish();
-        return Outcome::success();
-    }
-
-private:
-    std::map<int, bool> m_keys; // branch * 100 + periodicity -> exclusive
-};
-
 Outcome lockCalendar(Storage &storage, const std::string &b, const std::string &p)
 {
     CalendarLocks locks;
@@ -182,19 +148,29 @@ Outcome lockCalendar(Storage &storage, const std::string &b, const std::string &
     return locks.take(storage);
 }
 
-Outcome deleteRange(const Call &call, const std::string &b, const std::string &p, Date first,
-                    Date last)
+// The answer of a write once its change set is recorded.
+Outcome journaled(Journal &journal, Outcome answer)
+{
+    const Outcome recorded = journal.record();
+    return recorded.ok() ? answer : recorded;
+}
+
+Outcome deleteRange(const Call &call, const char *method, const std::string &b,
+                    const std::string &p, Date first, Date last)
 {
     if (b.empty() || p.empty() || first > last)
         return ignored();
     return inTransaction(call, Storage::Mode::Write, [&](Storage &storage) {
         if (const Outcome locked = lockCalendar(storage, b, p); !locked.ok())
             return locked;
+        Journal journal(storage, call.caller, method, b, p);
+        if (!journal.watch({b}, p, first, last))
+            return storage.storageFailure();
         if (!storage.exec("DELETE FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = ? AND "
                           "DTPRODUCAO BETWEEN ? AND ?",
                           {b, p, first.iso(), last.iso()}))
             return storage.storageFailure();
-        return ignored();
+        return journaled(journal, ignored());
     });
 }
 
@@ -215,6 +191,25 @@ Outcome getCaleProdu(const Call &call, const json::array &params)
                       "SELECT DTPRODUCAO FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = ? "
                       "AND DTPRODUCAO BETWEEN ? AND ? ORDER BY DTPRODUCAO",
                       {b, p, Date(year, 1, 1).iso(), Date(year, 12, 31).iso()}, {b, p});
+}
+
+// The journal of a change set: every month of every calendar it names; the call's calendar when
+// all its changes share one.
+Journal watchChanges(Storage &storage, const Caller &caller, const std::vector<Change> &changes)
+{
+    const bool one = std::all_of(changes.begin(), changes.end(), [&](const Change &change) {
+        return change.branch == changes.front().branch &&
+               change.periodicity == changes.front().periodicity;
+    });
+    Journal journal(storage, caller, "SetCaleProdu", one ? changes.front().branch : "",
+                    one ? changes.front().periodicity : "");
+    std::set<std::tuple<std::string, std::string, Date>> months;
+    for (const Change &change : changes)
+        months.emplace(change.branch, change.periodicity, change.date.monthStart());
+    for (const auto &[branch, periodicity, month] : months)
+        if (!branch.empty())
+            journal.watch({branch}, periodicity, month, month.monthEnd());
+    return journal;
 }
 
 Outcome setCaleProdu(const Call &call, const json::array &params)
@@ -241,6 +236,7 @@ Outcome setCaleProdu(const Call &call, const json::array &params)
             locks.add(change.branch, change.periodicity);
         if (const Outcome locked = locks.take(storage); !locked.ok())
             return locked;
+        Journal journal = watchChanges(storage, call.caller, changes);
         std::map<std::string, Periodicity> checked; // "branch/periodicity" allowed in this call
         for (const Change &change : changes) {
             const std::string day = change.date.iso();
@@ -281,7 +277,7 @@ Outcome setCaleProdu(const Call &call, const json::array &params)
                               {change.branch, change.periodicity, day}))
                 return storage.storageFailure();
         }
-        return ignored();
+        return journaled(journal, ignored());
     });
 }
 
@@ -293,7 +289,7 @@ Outcome getDelCaleProdu(const Call &call, const json::array &params)
     const Date day = args.date(2);
     if (args.failed())
         return args.error();
-    return deleteRange(call, b, p, day, day);
+    return deleteRange(call, "GetDelCaleProdu", b, p, day, day);
 }
 
 Outcome getDelCaleProduMes(const Call &call, const json::array &params)
@@ -315,7 +311,7 @@ Outcome getDelCaleProduMes(const Call &call, const json::array &params)
     if (year == 0)
         return ignored();
     const Date first(year, month, 1);
-    return deleteRange(call, b, p, std::max(first, proc), first.monthEnd());
+    return deleteRange(call, "GetDelCaleProduMes", b, p, std::max(first, proc), first.monthEnd());
 }
 
 Outcome getDelCaleProduAno(const Call &call, const json::array &params)
@@ -330,7 +326,8 @@ Outcome getDelCaleProduAno(const Call &call, const json::array &params)
         return args.error();
     if (year == 0)
         return ignored();
-    return deleteRange(call, b, p, std::max(Date(year, 1, 1), proc), Date(year, 12, 31));
+    return deleteRange(call, "GetDelCaleProduAno", b, p, std::max(Date(year, 1, 1), proc),
+                       Date(year, 12, 31));
 }
 
 Outcome calculaProducao(const Call &call, const json::array &params)
@@ -362,6 +359,9 @@ Outcome calculaProducao(const Call &call, const json::array &params)
             return allowed.ok() ? ignored() : allowed;
         if (const Outcome locked = lockCalendar(storage, b, p); !locked.ok())
             return locked;
+        Journal journal(storage, call.caller, "CalculaProducao", b, p);
+        if (!journal.watch({b}, p, start, last))
+            return storage.storageFailure();
         storage.markBulk();
         const std::string from = start.iso();
         const std::string to = last.iso();
@@ -385,7 +385,7 @@ Outcome calculaProducao(const Call &call, const json::array &params)
         sql += " ON CONFLICT DO NOTHING";
         if (!storage.exec(sql, Params(binds)))
             return storage.storageFailure();
-        return ignored();
+        return journaled(journal, ignored());
     });
 }
 
@@ -628,6 +628,10 @@ Outcome getInsDel(const Call &call, const json::array &params)
         }
         if (const Outcome locked = locks.take(storage); !locked.ok())
             return locked;
+        Journal journal(storage, call.caller, "GetInsDel", source, p);
+        for (const auto &[start, codes] : byStart)
+            if (!journal.watch(codes, p, start, last))
+                return storage.storageFailure();
         if (!byStart.empty())
             storage.markBulk();
         size_t reached = 0;
@@ -638,7 +642,7 @@ Outcome getInsDel(const Call &call, const json::array &params)
                 return storage.storageFailure();
             reached += codes.size();
         }
-        return copyCounts(reached, days);
+        return journaled(journal, copyCounts(reached, days));
     });
 }
 
@@ -673,19 +677,23 @@ Method findMethod(std::string_view name)
 
 } // namespace
 
-Outcome callMethod(const StorageSource &storage, std::string_view method, const json::array &params)
+Outcome callMethod(const StorageSource &storage, std::string_view method, const json::array &params,
+                   const Caller &caller)
 {
+    if (const JournalMethod journalMethod = findJournalMethod(method))
+        return journalMethod(storage, caller, params);
     const Method handler = findMethod(method);
     if (!handler)
         return Outcome::failure(ErrorCode::MethodNotFound,
                                 "Método desconhecido no servidor: \"" + excerpt(method) + "\".");
-    return handler(Call{storage}, params);
+    return handler(Call{storage, caller}, params);
 }
 
-Outcome callMethod(Storage &storage, std::string_view method, const json::array &params)
+Outcome callMethod(Storage &storage, std::string_view method, const json::array &params,
+                   const Caller &caller)
 {
     const StorageSource source = [&storage](Storage::Mode, std::string *) { return &storage; };
-    return callMethod(source, method, params);
+    return callMethod(source, method, params, caller);
 }
 
 } // namespace caleserver

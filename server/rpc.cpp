@@ -75,7 +75,7 @@ RpcAnswer badRequest(std::string_view id, std::string message)
 
 } // namespace
 
-RpcAnswer answerRpc(std::string_view body, const StorageSource &storage)
+RpcAnswer answerRpc(std::string_view body, const StorageSource &storage, const Caller &caller)
 {
     // The request lives in one arena, freed at once with the call.
     unsigned char initial[8192];
@@ -121,7 +121,7 @@ RpcAnswer answerRpc(std::string_view body, const StorageSource &storage)
                                           ": envie-os em uma lista, na ordem do método."));
     static const json::array none;
     return reply(echoedId, logName(name),
-                 callMethod(storage, name, params ? params->get_array() : none));
+                 callMethod(storage, name, params ? params->get_array() : none, caller));
 }
 
 } // namespace caleserver

@@ -17,7 +17,7 @@ struct RpcAnswer
 
 // Answers one JSON-RPC 2.0 request body. The storage is asked for only when a well-formed call
 // of a known method needs the database; nullptr (with a reason) makes the call a storage
-// failure.
-RpcAnswer answerRpc(std::string_view body, const StorageSource &storage);
+// failure. The caller names the operator whose writes are journaled.
+RpcAnswer answerRpc(std::string_view body, const StorageSource &storage, const Caller &caller = {});
 
 } // namespace caleserver

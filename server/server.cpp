@@ -29,13 +29,15 @@ namespace asio = boost::asio;
 class Runtime
 {
 public:
-    Runtime(int workers, std::string token, std::string databaseUrl, StorageLimits limits)
+    Runtime(int workers, std::string token, std::string databaseUrl, StorageLimits limits,
+            int journalDays)
         : m_workers(workers)
         , m_listener(m_loops, m_context)
     {
         m_context.token = std::move(token);
         m_context.databaseUrl = std::move(databaseUrl);
         m_context.limits = limits;
+        m_context.journalDays = journalDays;
         m_context.readsInline = m_context.databaseUrl.rfind("sqlite:", 0) == 0;
         m_context.workers = &m_workers;
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
@@ -121,8 +123,8 @@ bool Server::start(std::string *error)
     StorageLimits limits;
     limits.statementTimeoutMs = options.statementTimeoutMs;
     limits.createMissingFile = false;
-    auto runtime =
-        std::make_unique<Runtime>(options.threads, options.token, options.databaseUrl, limits);
+    auto runtime = std::make_unique<Runtime>(options.threads, options.token, options.databaseUrl,
+                                             limits, options.journalDays);
     {
         // Refuse to start on a database that cannot serve, rather than fail every call later.
         std::unique_ptr<Storage> probe = Storage::create(options.databaseUrl, error, limits);

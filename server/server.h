@@ -15,6 +15,7 @@ struct ServerOptions
     std::string token; // empty = no auth (refused on a non-loopback host)
     int threads = 8;
     int statementTimeoutMs = 30000; // longest wait of one PostgreSQL statement
+    int journalDays = 400;          // days a change set stays in the journal
 };
 
 // The calendar application server: JSON-RPC over HTTP on its own thread; stop() and the destructor

@@ -30,10 +30,10 @@ bool ApplyShellConfigFiles(QStringList &arguments, QString *error, const QString
         if (!QFileInfo::exists(file))
             continue;
         std::string message;
-        if (!caleserver::withConfigDefaults(
-                list, file.toStdString(),
-                {"server", "token", "database", "branch", "periodicity", "horizon-days"},
-                {"per-branch"}, &list, &message)) {
+        if (!caleserver::withConfigDefaults(list, file.toStdString(),
+                                            {"server", "token", "database", "branch", "periodicity",
+                                             "horizon-days", "operator"},
+                                            {"per-branch"}, &list, &message)) {
             *error = QString::fromStdString(message);
             return false;
         }

@@ -21,6 +21,8 @@ const OptionSpec kShellOptions[] = {
     {"token", "CHAVE", "Chave de acesso ao servidor de aplicação."},
     {"database", "URL", "Banco de dados: sqlite:ARQUIVO ou postgresql://usuario@host:porta/banco."},
     {"branch", "CODIGO", "Filial do operador; sem ela, a de menor código."},
+    {"operator", "NOME",
+     "Nome do operador no histórico de alterações; sem ele, o login do sistema."},
     {"per-branch", nullptr, "Trava a filial do operador."},
     {"periodicity", "CODIGO", "Periodicidade da Visão Geral e do aviso ao iniciar (padrão 01)."},
     {"horizon-days", "DIAS",
@@ -207,6 +209,7 @@ ShellOptions ParseShellOptions(const QStringList &arguments)
     options.token = raw.values.value(QStringLiteral("token"));
     options.databaseUrl = raw.values.value(QStringLiteral("database"));
     options.branch = raw.values.value(QStringLiteral("branch"));
+    options.operatorName = raw.values.value(QStringLiteral("operator"));
     options.perBranch = raw.switches.contains(QStringLiteral("per-branch"));
     options.seedDemo = raw.switches.contains(QStringLiteral("seed-demo"));
     options.error = readOverview(raw, options);

@@ -9,8 +9,9 @@ struct ShellOptions
     QString serverHost; // empty: start the embedded server
     int serverPort = 0;
     QString token;
-    QString databaseUrl; // empty: the default SQLite file
-    QString branch;      // empty: the lowest branch code
+    QString databaseUrl;  // empty: the default SQLite file
+    QString branch;       // empty: the lowest branch code
+    QString operatorName; // empty: the system login
     bool perBranch = false;
     bool seedDemo = false;                      // fill the demo data into the shell's own database
     QString periodicity = QStringLiteral("01"); // the overview's and the start-up warning's

@@ -51,6 +51,7 @@ bool ShellSession::start(const ShellOptions &options, QString *error)
     SetHorizonDays(options.horizonDays);
     SetDefaultPeriodicity(options.periodicity);
     m_periodicity = options.periodicity;
+    context.SetOperatorName(options.operatorName);
     if (options.serverHost.isEmpty()) {
         if (!startEmbeddedServer(databaseUrl, options.seedDemo, error))
             return false;

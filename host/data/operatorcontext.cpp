@@ -7,6 +7,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace {
 
 class SystemClock : public Clock
@@ -133,6 +136,28 @@ int WebPort()
 QString WebToken()
 {
     return CurrentOperatorContext().Token();
+}
+
+QString OperatorName()
+{
+    return CurrentOperatorContext().OperatorName();
+}
+
+QString SystemLogin()
+{
+    if (const passwd *user = getpwuid(geteuid()); user && user->pw_name)
+        return QString::fromLocal8Bit(user->pw_name);
+    return qEnvironmentVariable("USER");
+}
+
+QString OperatorContext::OperatorName() const
+{
+    return SystemLogin();
+}
+
+QString DefaultOperatorContext::OperatorName() const
+{
+    return m_operatorName.isEmpty() ? SystemLogin() : m_operatorName;
 }
 
 QDateTime Now()

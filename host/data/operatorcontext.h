@@ -17,6 +17,8 @@ public:
     virtual QString WebURL() const = 0;
     virtual int WebPort() const = 0;
     virtual QString Token() const = 0;
+    // The name the server's journal records for this operator's changes: the system login.
+    virtual QString OperatorName() const;
 };
 
 // The workstation's clock.
@@ -41,6 +43,8 @@ public:
         m_port = port;
     }
     void SetToken(const QString &token) { m_token = token; }
+    // The name the journal records; empty: the system login.
+    void SetOperatorName(const QString &name) { m_operatorName = name; }
 
     QString FiliProc() const override;
     QDate DataProc(const QString &branch) const override;
@@ -48,6 +52,7 @@ public:
     QString WebURL() const override { return m_host; }
     int WebPort() const override { return m_port; }
     QString Token() const override { return m_token; }
+    QString OperatorName() const override;
 
 private:
     QString m_branch;
@@ -55,6 +60,7 @@ private:
     QString m_host = QStringLiteral("127.0.0.1");
     int m_port = 8211;
     QString m_token;
+    QString m_operatorName;
 };
 
 // The process-wide default context, for the shell to configure.
@@ -79,6 +85,10 @@ CALEHOST_EXPORT QString WebURL();
 CALEHOST_EXPORT int WebPort();
 // Bearer token for the application server; empty when none.
 CALEHOST_EXPORT QString WebToken();
+// The operator's name for the server's journal of changes.
+CALEHOST_EXPORT QString OperatorName();
+// The login of the user running this process.
+CALEHOST_EXPORT QString SystemLogin();
 // The present moment of the clock in force.
 CALEHOST_EXPORT QDateTime Now();
 // Today by the clock in force.

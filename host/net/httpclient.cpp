@@ -96,7 +96,7 @@ HttpClient::~HttpClient()
 }
 
 HttpClient::Answer HttpClient::postJson(const std::string &target, const std::string &token,
-                                        const std::string &body)
+                                        const std::string &body, const std::string &operatorName)
 {
     Answer answer;
     answer.failure = d->connect();
@@ -108,6 +108,8 @@ HttpClient::Answer HttpClient::postJson(const std::string &target, const std::st
     request.set(http::field::content_type, "application/json");
     if (!token.empty())
         request.set(http::field::authorization, "Bearer " + token);
+    if (!operatorName.empty())
+        request.set("X-Operador", operatorName);
     request.body() = body;
     request.prepare_payload();
 

@@ -21,8 +21,10 @@ public:
     HttpClient(const HttpClient &) = delete;
     HttpClient &operator=(const HttpClient &) = delete;
 
-    // POSTs a JSON body; a non-empty token goes as a Bearer authorization.
-    Answer postJson(const std::string &target, const std::string &token, const std::string &body);
+    // POSTs a JSON body; a non-empty token goes as a Bearer authorization, a non-empty operator
+    // name as X-Operador.
+    Answer postJson(const std::string &target, const std::string &token, const std::string &body,
+                    const std::string &operatorName = {});
 
 private:
     struct Private;

@@ -65,6 +65,20 @@ QString transportCause(HttpClient::Failure failure)
     return QStringLiteral("falha de comunicação");
 }
 
+// The operator's name as the X-Operador header carries it: without control characters and cut to
+// the server's 64 bytes at a character boundary, so that an odd login never gets a call refused.
+std::string headerName(const QString &name)
+{
+    QString clean;
+    for (const QChar c : name)
+        if (c.isPrint())
+            clean += c;
+    QByteArray bytes = clean.trimmed().toUtf8();
+    while (bytes.size() > 64)
+        bytes = QString::fromUtf8(bytes).chopped(1).toUtf8();
+    return bytes.toStdString();
+}
+
 } // namespace
 
 struct TNetConnection::Private
@@ -73,6 +87,7 @@ struct TNetConnection::Private
     QString clientHost;
     int clientPort = 0;
     QString token;
+    std::string operatorName;
 };
 
 TNetConnection::TNetConnection(QObject *owner)
@@ -106,6 +121,7 @@ void TNetConnection::Open()
         return;
     raise(BeforeConnect, this);
     d->token = m_token.isEmpty() ? WebToken() : m_token;
+    d->operatorName = headerName(OperatorName());
     m_connected = true;
     raise(AfterConnect, this);
 }
@@ -155,7 +171,10 @@ TServerResult TNetConnection::Call(const QString &method, const QVariantList &pa
                                               ReadTimeoutSeconds);
 
     HttpClient::Answer answer;
-    const auto post = [&] { answer = client->postJson(path, token, body.toStdString()); };
+    const std::string operatorName = d->operatorName;
+    const auto post = [&] {
+        answer = client->postJson(path, token, body.toStdString(), operatorName);
+    };
 
     host::RunBlockingCall(post);
 

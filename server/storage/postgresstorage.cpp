@@ -209,6 +209,11 @@ std::string PostgresStorage::weekdayOf(const std::string &column) const
     return "(CAST(EXTRACT(DOW FROM " + column + ") AS INTEGER) + 1)";
 }
 
+std::string PostgresStorage::yearMonthOf(const std::string &column) const
+{
+    return "CAST(to_char(" + column + ", 'YYYYMM') AS INTEGER)";
+}
+
 std::string PostgresStorage::dayOfMonthOf(const std::string &column) const
 {
     return "CAST(EXTRACT(DAY FROM " + column + ") AS INTEGER)";

@@ -36,6 +36,7 @@ public:
     std::string daySeries() const override;
     std::string weekdayOf(const std::string &column) const override;
     std::string dayOfMonthOf(const std::string &column) const override;
+    std::string yearMonthOf(const std::string &column) const override;
     std::vector<std::string> schemaGuard() const override;
 
 protected:

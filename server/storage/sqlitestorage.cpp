@@ -191,6 +191,11 @@ std::string SqliteStorage::weekdayOf(const std::string &column) const
     return "(CAST(strftime('%w', " + column + ") AS INTEGER) + 1)";
 }
 
+std::string SqliteStorage::yearMonthOf(const std::string &column) const
+{
+    return "CAST(strftime('%Y%m', " + column + ") AS INTEGER)";
+}
+
 std::string SqliteStorage::dayOfMonthOf(const std::string &column) const
 {
     return "CAST(strftime('%d', " + column + ") AS INTEGER)";

@@ -39,6 +39,7 @@ public:
     std::string daySeries() const override;
     std::string weekdayOf(const std::string &column) const override;
     std::string dayOfMonthOf(const std::string &column) const override;
+    std::string yearMonthOf(const std::string &column) const override;
 
 protected:
     bool connect(std::string *error) override;

@@ -134,6 +134,7 @@ public:
     virtual std::string daySeries() const = 0;
     virtual std::string weekdayOf(const std::string &column) const = 0;    // 1 = Sunday ... 7
     virtual std::string dayOfMonthOf(const std::string &column) const = 0; // 1 ... 31
+    virtual std::string yearMonthOf(const std::string &column) const = 0;  // year * 100 + month
     // Statements run inside the schema transaction before the DDL (serialising concurrent
     // set-ups).
     virtual std::vector<std::string> schemaGuard() const { return {}; }

@@ -1,4 +1,5 @@
 #include "export/cli_qmr07702.h"
+#include "screens/tchangeswindow.h"
 
 #include "../calendar/calendarscreen.h"
 #include "screenenvironment.h"
@@ -17,7 +18,10 @@
 
 #include <QAction>
 #include <QGuiApplication>
+#include <QListWidget>
+#include <QPushButton>
 #include <QScopeGuard>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -58,6 +62,8 @@ private slots:
     void exportCommandOpensTheDialog_data();
     void exportCommandOpensTheDialog();
     void fieldsAreNamedByTheirLabels();
+    void previewShowsTheCopyBeforeItRuns_data();
+    void previewShowsTheCopyBeforeItRuns();
 
 private:
     // Runs a step on the export dialog once it is shown modally, and closes it.
@@ -361,6 +367,85 @@ void tst_cli_qmr07702::copiesTheMonthsToTheDestinations_data()
     QTest::newRow("Lista by F9") << "f9"
                                  << "0002,0005"
                                  << " " << QStringList{"0002", "0005"};
+}
+
+void tst_cli_qmr07702::previewShowsTheCopyBeforeItRuns_data()
+{
+    QTest::addColumn<bool>("list");
+    QTest::addColumn<QString>("command"); // the preview window's button pressed
+    QTest::addColumn<QStringList>("destinations");
+    QTest::newRow("every branch, closed")
+        << false << "Fechar" << QStringList{"0002", "0004", "0005"};
+    QTest::newRow("every branch, exported")
+        << false << "Exportar" << QStringList{"0002", "0004", "0005"};
+    QTest::newRow("a list, exported") << true << "Exportar" << QStringList{"0002", "0005"};
+}
+
+void tst_cli_qmr07702::previewShowsTheCopyBeforeItRuns()
+{
+    QFETCH(bool, list);
+    QFETCH(QString, command);
+    QFETCH(QStringList, destinations);
+    seed(QStringLiteral("0001"), QStringLiteral("01"), {"2005-01-03", "2005-01-04", "2005-02-01"});
+    for (const QString &branch : QStringList{"0002", "0004", "0005"})
+        seed(branch, QStringLiteral("01"), {"2005-01-10", "2005-02-28", "2005-03-07"});
+    TfrmExportCaleProdu *dialog =
+        openDialog(QStringLiteral("0001"), QStringLiteral("01"), QStringLiteral("2005"));
+    QVERIFY(dialog);
+    dialog->depDtFim->SetText(QStringLiteral("02/2005"));
+    if (list) {
+        QTest::mouseClick(dialog->rbtLista, Qt::LeftButton);
+        m_env.dialogs.listAnswers << std::optional(QList<int>{0, 3});
+        QTest::mouseClick(dialog->sbtFilialDest, Qt::LeftButton);
+    }
+    const QStringList before = m_env.fixture.database().calendar();
+    QCOMPARE(dialog->sbtPrevia->accessibleName(), QStringLiteral("Prévia da Exportação"));
+
+    QList<QStringList> shown;
+    QStringList days;
+    QTimer timer;
+    timer.setInterval(10);
+    connect(&timer, &QTimer::timeout, this, [&] {
+        auto *window = qobject_cast<TChangesWindow *>(QApplication::activeModalWidget());
+        if (!window)
+            return;
+        timer.stop();
+        QCOMPARE(window->windowTitle(), QStringLiteral("Prévia da Exportação"));
+        for (int row = 0; row < window->Table()->rowCount(); ++row) {
+            QStringList cells;
+            for (int column : {0, 2, 3})
+                cells << window->Table()->item(row, column)->text();
+            shown << cells;
+        }
+        window->Table()->selectRow(0);
+        window->DetailsButton()->click();
+        for (int row = 0; row < window->Details()->count(); ++row)
+            days << window->Details()->item(row)->text();
+        for (QPushButton *button : window->findChildren<QPushButton *>())
+            if (button->accessibleName() == command)
+                button->click();
+    });
+    timer.start();
+    QTest::mouseClick(dialog->sbtPrevia, Qt::LeftButton);
+
+    QList<QStringList> expected;
+    for (const QString &branch : destinations)
+        expected << QStringList{branch, "3", "2"};
+    expected << QStringList{"Total", QString::number(3 * destinations.size()),
+                            QString::number(2 * destinations.size())};
+    QCOMPARE(shown, expected);
+    QCOMPARE(days,
+             (QStringList{"03/01/2005  incluído", "04/01/2005  incluído", "10/01/2005  excluído",
+                          "01/02/2005  incluído", "28/02/2005  excluído"}));
+    if (command == QLatin1String("Fechar")) {
+        QCOMPARE(m_env.fixture.database().calendar(), before);
+        QVERIFY(m_env.dialogs.texts().isEmpty());
+        return;
+    }
+    QCOMPARE(m_env.dialogs.texts(), QStringList{"A exportação foi realizada com sucesso."});
+    for (const QString &branch : destinations)
+        QCOMPARE(calendarOf(branch),
+                 (QStringList{"01/2005-01-03", "01/2005-01-04", "01/2005-02-01", "01/2005-03-07"}));
 }
 
 void tst_cli_qmr07702::copiesTheMonthsToTheDestinations()

@@ -41,6 +41,8 @@ private slots:
     void bearerToken_data();
     void bearerToken();
     void guiRunsButInputWaitsDuringCall();
+    void operatorNameReachesTheJournal_data();
+    void operatorNameReachesTheJournal();
 
 private:
     // A connection to the fixture's server, set up the way the calendar screen does it.
@@ -249,6 +251,43 @@ void TstTNetConnection::bearerToken()
     QVERIFY2(result.ok == accepted, qPrintable(result.message));
     if (!accepted)
         QVERIFY2(result.message.contains(QStringLiteral("401")), qPrintable(result.message));
+}
+
+void TstTNetConnection::operatorNameReachesTheJournal_data()
+{
+    QTest::addColumn<QString>("configured"); // the shell's --operator
+    QTest::addColumn<QString>("recorded");
+    QTest::newRow("none: the system login") << "" << SystemLogin();
+    QTest::newRow("named") << "Ana Souza"
+                           << "Ana Souza";
+    QTest::newRow("control characters dropped") << "an\x01"
+                                                   "a\t"
+                                                << "ana";
+    QTest::newRow("cut to 64 bytes, whole characters")
+        << QStringLiteral("ç").repeated(40) << QStringLiteral("ç").repeated(32);
+}
+
+void TstTNetConnection::operatorNameReachesTheJournal()
+{
+    QFETCH(QString, configured);
+    QFETCH(QString, recorded);
+    testsupport::TestDatabase &db = m_fixture.database();
+    QVERIFY(db.exec(QStringLiteral("DELETE FROM ALTERACAOMES")));
+    QVERIFY(db.exec(QStringLiteral("DELETE FROM ALTERACAO")));
+    QVERIFY(db.exec(QStringLiteral("DELETE FROM CALEPRODUCAO")));
+    QVERIFY(
+        db.exec(QStringLiteral("INSERT INTO CALEPRODUCAO VALUES ('0001', '01', '2026-03-02')")));
+    DefaultOperatorContext context;
+    context.SetOperatorName(configured);
+    SetOperatorContext(&context);
+    TNetConnection net;
+    setUp(net, m_fixture.port());
+    const TServerResult result =
+        net.Call(QStringLiteral("GetDelCaleProdu"),
+                 {QStringLiteral("0001"), QStringLiteral("01"), QDate(2026, 3, 2)});
+    SetOperatorContext(nullptr);
+    QVERIFY2(result.ok, qPrintable(result.message));
+    QCOMPARE(db.value(QStringLiteral("SELECT NMOPERADOR FROM ALTERACAO")).toString(), recorded);
 }
 
 void TstTNetConnection::guiRunsButInputWaitsDuringCall()

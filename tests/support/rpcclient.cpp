@@ -112,6 +112,11 @@ RpcClient::RpcClient(int port, QString token, QString host)
     , m_token(std::move(token))
 {}
 
+void RpcClient::setHeader(const QByteArray &name, const QByteArray &value)
+{
+    m_headers.append({name, value});
+}
+
 RpcClient::Reply RpcClient::call(const QString &method, const QJsonArray &params) const
 {
     static std::atomic<int> id{0};
@@ -128,6 +133,8 @@ RpcClient::Reply RpcClient::post(const QByteArray &body) const
     request.set(http::field::content_type, "application/json");
     if (!m_token.isEmpty())
         request.set(http::field::authorization, "Bearer " + m_token.toStdString());
+    for (const auto &[name, value] : m_headers)
+        request.insert(name.toStdString(), value.toStdString());
     request.body() = body.toStdString();
     return exchange(m_host, m_port, std::move(request));
 }

@@ -38,6 +38,9 @@ public:
 
     explicit RpcClient(int port, QString token = {}, QString host = QStringLiteral("127.0.0.1"));
 
+    // Sends this header with every call from now on (X-Operador, for one).
+    void setHeader(const QByteArray &name, const QByteArray &value);
+
     // Calls a method with positional params.
     Reply call(const QString &method, const QJsonArray &params) const;
     // Posts a raw body to the RPC path (for malformed requests); token as given to the
@@ -57,6 +60,7 @@ private:
     QString m_host;
     int m_port;
     QString m_token;
+    QList<QPair<QByteArray, QByteArray>> m_headers;
 };
 
 } // namespace testsupport

@@ -196,7 +196,8 @@ QVariant TestDatabase::value(const QString &sql, const QVariantList &binds)
 
 bool TestDatabase::clear(QString *error)
 {
-    for (const char *table : {"CALEPRODUCAO", "FERIADO", "DIASPRODUCAO", "PERIPRODUCAO", "FILIAL"})
+    for (const char *table : {"ALTERACAOMES", "ALTERACAO", "CALEPRODUCAO", "FERIADO",
+                              "DIASPRODUCAO", "PERIPRODUCAO", "FILIAL"})
         if (!exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)), {}, error))
             return false;
     return true;

@@ -24,7 +24,8 @@ using testsupport::TestDatabase;
 
 namespace {
 
-enum class Write { Copy, Calculation };
+// Undo: the copy runs through, then the kill comes during the undo of its change set.
+enum class Write { Copy, Calculation, Undo };
 
 constexpr int year = 2030;
 // The copy's source, and the branches whose year the calculation burst rewrites.
@@ -182,9 +183,27 @@ class tst_Kills : public QObject
         return next;
     }
 
-    // The calls of one run; true when every one was answered without error.
-    static bool run(Write write, RpcClient rpc, int branches)
+    // The copy an undo takes back: runs it through and returns the number of its change set;
+    // *calendars gets what it left.
+    int copyToUndo(Calendars *calendars)
     {
+        if (!answeredWell(m_server->client().call(QStringLiteral("GetInsDel"),
+                                                  {source, "01", "", "T",
+                                                   QDate(year, 1, 1).toString(Qt::ISODate),
+                                                   QDate(year, 12, 31).toString(Qt::ISODate)})))
+            return 0;
+        *calendars = readCalendars(*m_db, QStringLiteral("01"));
+        return m_db
+            ->value(QStringLiteral("SELECT MAX(NRALTERACAO) FROM ALTERACAO WHERE NMMETODO "
+                                   "= 'GetInsDel'"))
+            .toInt();
+    }
+
+    // The calls of one run; true when every one was answered without error.
+    static bool run(Write write, RpcClient rpc, int branches, int undone = 0)
+    {
+        if (write == Write::Undo)
+            return answeredWell(rpc.call(QStringLiteral("GetDesfazer"), {undone}));
         const QString first = QDate(year, 1, 1).toString(Qt::ISODate);
         if (write == Write::Copy)
             return answeredWell(
@@ -307,6 +326,9 @@ private slots:
         QTest::newRow("postgresql copy") << Engine::Postgres << Write::Copy << postgresKills;
         QTest::newRow("postgresql calculation")
             << Engine::Postgres << Write::Calculation << postgresKills;
+        QTest::newRow("sqlite undo of a copy") << Engine::Sqlite << Write::Undo << sqliteKills;
+        QTest::newRow("postgresql undo of a copy")
+            << Engine::Postgres << Write::Undo << postgresKills;
     }
 
     void killsLeaveEveryCalendarWholeAndTheEngineSound()
@@ -315,7 +337,7 @@ private slots:
         QFETCH(Write, write);
         QFETCH(int, kills);
         CALEPRODU_CREATE_DATABASE(m_db, engine);
-        const int branches = write == Write::Copy
+        const int branches = write != Write::Calculation
                                  ? faults::environmentInt("CALEPRODU_FAULT_BRANCHES", 1000)
                                  : calculatedBranches;
         seed(branches);
@@ -336,7 +358,7 @@ private slots:
         if (isPostgres() && !m_amcheck)
             qWarning("amcheck is not available: the indexes are checked by the invariants only");
         const QString periodicity =
-            write == Write::Copy ? QStringLiteral("01") : QStringLiteral("02");
+            write != Write::Calculation ? QStringLiteral("01") : QStringLiteral("02");
         m_weekdays.clear();
         for (auto [calendar, days] : readCalendars(*m_db, QStringLiteral("01")).asKeyValueRange())
             m_weekdays.insert(calendar.left(5) + periodicity, days);
@@ -351,12 +373,21 @@ private slots:
         int whole = 0;
         for (int kill = 0; kill <= kills + 1; ++kill) {
             startServer();
-            const QString days = arrange(write, &calendars);
+            const Calendars original = calendars;
+            const QString days = arrange(write == Write::Undo ? Write::Copy : write, &calendars);
+            int undone = 0;
+            if (write == Write::Undo) {
+                undone = copyToUndo(&calendars);
+                QVERIFY2(undone > 0, qPrintable(m_server->logTail()));
+            }
             const Calendars before = calendars;
             Calendars after = before;
             for (int b = 1; b <= branches; ++b) {
                 const QString branch = QStringLiteral("%1").arg(b, 4, 10, QLatin1Char('0'));
-                if (write == Write::Calculation || branch != source)
+                if (write == Write::Undo && branch != source)
+                    after.insert(key(branch, periodicity),
+                                 original.value(key(branch, periodicity)));
+                else if (write == Write::Calculation || branch != source)
                     after.insert(key(branch, periodicity), days);
             }
             if (QTest::currentTestFailed())
@@ -365,7 +396,7 @@ private slots:
             std::atomic<bool> answered{false};
             const auto started = std::chrono::steady_clock::now();
             std::thread caller(
-                [&, rpc = m_server->client()] { answered = run(write, rpc, branches); });
+                [&, rpc = m_server->client()] { answered = run(write, rpc, branches, undone); });
             if (kill == 0 || kill > kills) {
                 caller.join();
                 QVERIFY2(answered, qPrintable(m_server->logTail()));
@@ -390,13 +421,14 @@ private slots:
             settle();
             calendars = readCalendars(*m_db, periodicity);
             int changed = 0;
-            checkCalendars(calendars, before, after, write == Write::Copy, answered, &changed);
+            checkCalendars(calendars, before, after, write != Write::Calculation, answered,
+                           &changed);
             checkEngine();
             if (QTest::currentTestFailed())
                 return;
             if (kill > 0 && kill <= kills) {
                 unchanged += changed == 0 ? 1 : 0;
-                whole += changed == branches - (write == Write::Copy ? 1 : 0) ? 1 : 0;
+                whole += changed == branches - (write != Write::Calculation ? 1 : 0) ? 1 : 0;
             }
         }
         qInfo("of %d kills, %d left every target as it was, %d every one rewritten, %d some of "
