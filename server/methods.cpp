@@ -548,7 +548,10 @@ bool replaceDays(Storage &storage, const std::string &source, const std::string 
                  int64_t *days)
 {
     const std::string in = placeholders(targets.size());
-    std::vector<Param> binds{p, from.iso(), last.iso()};
+    // Params hold views: the dates they bind stay here.
+    const std::string fromText = from.iso();
+    const std::string lastText = last.iso();
+    std::vector<Param> binds{p, fromText, lastText};
     binds.insert(binds.end(), targets.begin(), targets.end());
     if (!storage.execOnce("DELETE FROM CALEPRODUCAO WHERE CDPERIPRODU = ? AND DTPRODUCAO "
                           "BETWEEN ? AND ? AND CDFILIAL IN (" +
