@@ -9,6 +9,7 @@
 #include "core/exceptions.h"
 #include "core/focustracker.h"
 #include "core/tmessages.h"
+#include "reporting/reportcommands.h"
 #include "reporting/reportrenderer.h"
 #include "reporting/treportdesignerdialog.h"
 #include "screens/dialogcommands.h"
@@ -259,11 +260,7 @@ void TfrmDadosGerRel::sbtPreviewClick(QObject *)
     ReportData data;
     if (!runReport(&data))
         return;
-    QPrinter printer(QPrinter::HighResolution);
-    setUpPrinter(printer, data);
-    CurrentDialogs()->PrintPreview(&printer, [this, &data](QPrinter *target) {
-        host::guard(this, [&] { host::PaintReport(data, target); });
-    });
+    host::PreviewReport(this, data);
 }
 
 void TfrmDadosGerRel::sbtPrintClick(QObject *)
