@@ -4,6 +4,7 @@
 
 #include "api/apianswer.h"
 #include "logging.h"
+#include "pgloop.h"
 #include "rpc.h"
 #include "workerpool.h"
 
@@ -517,6 +518,8 @@ private:
         m_stream.expires_never();
         m_started = Clock::now();
         std::string body = std::move(m_parser->get().body());
+        if (m_context.pgOnLoops)
+            return answerOnLoop(std::move(body));
         if (m_context.readsInline && answeredInline(body))
             return;
         const SessionContext &context = m_context;
@@ -529,6 +532,17 @@ private:
                 self->answered(std::move(answer));
             });
         });
+    }
+
+    // A PostgreSQL call waits for the database on a fiber of this loop, which meanwhile answers
+    // everything else: no hand-off to another thread and back.
+    void answerOnLoop(std::string body)
+    {
+        PgLoop::current()->run(
+            [self = shared_from_this(), body = std::move(body)](const StorageSource &source) {
+                RpcAnswer answer = answerRpc(body, source, self->m_caller);
+                self->answered({std::move(answer.body), std::move(answer.method), answer.code});
+            });
     }
 
     // In WAL mode a SQLite read never waits for a writer, and the trip to a worker and back cost
@@ -565,7 +579,7 @@ private:
 
     // ---- /api/v1: the read-only calendar interface (server/api/) -------------------------------
 
-    // Answered like a JSON-RPC read: SQLite on the loop, PostgreSQL and a busy file on a worker.
+    // Answered like a JSON-RPC read: on the loop, a busy SQLite file on a worker.
     void answerApiRequest()
     {
         m_started = Clock::now();
@@ -576,6 +590,13 @@ private:
         if (auto *refusal = std::get_if<api::ApiAnswer>(&read))
             return apiAnswered(std::move(*refusal));
         api::ApiQuery query = std::get<api::ApiQuery>(std::move(read));
+        if (m_context.pgOnLoops) {
+            PgLoop::current()->run(
+                [self = shared_from_this(), query = std::move(query)](const StorageSource &source) {
+                    self->apiAnswered(api::answerApi(query, source));
+                });
+            return;
+        }
         if (m_context.readsInline) {
             api::ApiAnswer answer = api::answerApi(
                 query, threadStorage(loopStorage(), m_context.databaseUrl, neverWait(), true));

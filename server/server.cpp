@@ -3,6 +3,8 @@
 #include "httpsession.h"
 #include "listener.h"
 #include "logging.h"
+#include "pgloop.h"
+#include "storage/postgresstorage.h"
 #include "storage/schema.h"
 #include "storage/storage.h"
 #include "workerpool.h"
@@ -31,7 +33,7 @@ class Runtime
 public:
     Runtime(int workers, std::string token, std::string databaseUrl, StorageLimits limits,
             int journalDays)
-        : m_workers(workers)
+        : m_workers(onPostgres(databaseUrl) ? 0 : workers)
         , m_listener(m_loops, m_context)
     {
         m_context.token = std::move(token);
@@ -43,6 +45,16 @@ public:
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
         for (unsigned i = 0; i < cores; ++i)
             m_loops.push_back(std::make_unique<asio::io_context>(1));
+        // PostgreSQL waits on the loops themselves; the workers only take SQLite's writes, which
+        // block on the file.
+        m_context.pgOnLoops = PostgresStorage::parseUrl(m_context.databaseUrl, &m_pgAddress) &&
+                              onPostgres(m_context.databaseUrl);
+        if (m_context.pgOnLoops) {
+            const int writeConnections = std::max(1, workers / int(cores));
+            for (auto &loop : m_loops)
+                m_pgLoops.push_back(
+                    std::make_unique<PgLoop>(*loop, m_pgAddress, limits, writeConnections));
+        }
     }
 
     ~Runtime() { stop(); }
@@ -53,9 +65,12 @@ public:
         const std::string failure = m_listener.listen(host, port, requireLoopback);
         if (!failure.empty())
             return failure;
-        for (auto &each : m_loops) {
-            asio::io_context *context = each.get();
-            m_threads.emplace_back([context] {
+        for (std::size_t i = 0; i < m_loops.size(); ++i) {
+            asio::io_context *context = m_loops[i].get();
+            PgLoop *pg = m_pgLoops.empty() ? nullptr : m_pgLoops[i].get();
+            m_threads.emplace_back([context, pg] {
+                if (pg)
+                    pg->makeCurrent();
                 auto guard = asio::make_work_guard(*context);
                 context->run();
             });
@@ -72,8 +87,15 @@ public:
         asio::post(*m_loops.front(), [this] { m_listener.close(); });
         // The calls in progress finish and their answers go out before the loops end.
         m_workers.shutdown();
-        for (auto &loop : m_loops)
-            asio::post(*loop, [context = loop.get()] { context->stop(); });
+        for (std::size_t i = 0; i < m_loops.size(); ++i) {
+            asio::io_context *context = m_loops[i].get();
+            if (m_pgLoops.empty()) {
+                asio::post(*context, [context] { context->stop(); });
+                continue;
+            }
+            PgLoop *pg = m_pgLoops[i].get();
+            asio::post(*context, [context, pg] { pg->drain([context] { context->stop(); }); });
+        }
         for (std::thread &thread : m_threads)
             thread.join();
         m_threads.clear();
@@ -81,9 +103,13 @@ public:
     }
 
 private:
+    static bool onPostgres(const std::string &url) { return url.rfind("sqlite:", 0) != 0; }
+
     WorkerPool m_workers;
     SessionContext m_context;
+    PgAddress m_pgAddress;
     Listener::Loops m_loops;
+    std::vector<std::unique_ptr<PgLoop>> m_pgLoops;
     Listener m_listener;
     std::vector<std::thread> m_threads;
 };

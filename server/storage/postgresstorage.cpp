@@ -2,22 +2,14 @@
 
 #include <libpq-fe.h>
 
-#include <poll.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 
 namespace caleserver {
 
 namespace {
-
-// The server cancels a statement at the limit by itself; the client waits this much longer
-// before it gives up on a server that does not answer at all.
-constexpr int clientGraceMs = 5000;
-constexpr int maxConnectSeconds = 30;
 
 // One calculation rewrites at most a year of one branch (about 700 rows counting the delete);
 // statistics only go stale when a write adds a large share of the table, as a copy to many
@@ -40,25 +32,6 @@ std::string percentDecoded(std::string_view text)
             }
         }
         out += text[i];
-    }
-    return out;
-}
-
-// libpq's messages span lines ("...failed: Connection refused\n\tIs the server running...?"):
-// the operator's message and the log get them on one line.
-std::string oneLine(const char *text)
-{
-    std::string out;
-    bool space = false;
-    for (const char *c = text ? text : ""; *c; ++c) {
-        if (std::isspace(static_cast<unsigned char>(*c))) {
-            space = !out.empty();
-            continue;
-        }
-        if (space)
-            out += ' ';
-        space = false;
-        out += *c;
     }
     return out;
 }
@@ -86,10 +59,10 @@ std::string numberedPlaceholders(const std::string &sql)
 class PostgresStorage::PgStatement : public Statement
 {
 public:
-    PgStatement(PostgresStorage &storage, std::string name, std::string sql)
+    PgStatement(PostgresStorage &storage, std::string sql, bool keep)
         : m_storage(storage)
-        , m_name(std::move(name))
         , m_sql(std::move(sql))
+        , m_keep(keep)
     {}
     ~PgStatement() override { finish(); }
 
@@ -97,46 +70,43 @@ public:
     {
         finish();
         m_values.resize(binds.size());
-        std::vector<const char *> pointers(binds.size());
+        PgRequest request{&m_sql, m_keep, std::vector<const char *>(binds.size())};
         for (size_t i = 0; i < binds.size(); ++i) {
             m_values[i] = binds[i].toText();
-            pointers[i] = binds[i].kind() == Param::Kind::Null ? nullptr : m_values[i].c_str();
+            if (binds[i].kind() != Param::Kind::Null)
+                request.values[i] = m_values[i].c_str();
         }
-        PGconn *conn = m_storage.m_conn;
-        const bool sent = m_name.empty()
-                              ? PQsendQueryParams(conn, m_sql.c_str(), int(binds.size()), nullptr,
-                                                  pointers.data(), nullptr, nullptr, 0)
-                              : PQsendQueryPrepared(conn, m_name.c_str(), int(binds.size()),
-                                                    pointers.data(), nullptr, nullptr, 0);
-        m_result = m_storage.awaitResult(sent);
+        m_result = m_storage.resultOf(m_storage.m_channel->run(request));
         if (!m_result)
             return false;
-        m_rows = PQntuples(m_result);
+        m_rows = PQntuples(m_result.get());
         m_row = -1;
         return true;
     }
 
     bool next() override { return m_result && ++m_row < m_rows; }
-    bool isNull(int column) const override { return PQgetisnull(m_result, m_row, column); }
+    bool isNull(int column) const override { return PQgetisnull(m_result.get(), m_row, column); }
     std::string_view text(int column) const override
     {
-        return {PQgetvalue(m_result, m_row, column), size_t(PQgetlength(m_result, m_row, column))};
+        return {PQgetvalue(m_result.get(), m_row, column),
+                size_t(PQgetlength(m_result.get(), m_row, column))};
     }
     void finish() override
     {
-        if (m_result)
-            PQclear(m_result);
-        m_result = nullptr;
+        m_result.reset();
         m_rows = 0;
     }
-    int64_t changes() const override { return m_result ? std::atoll(PQcmdTuples(m_result)) : 0; }
+    int64_t changes() const override
+    {
+        return m_result ? std::atoll(PQcmdTuples(m_result.get())) : 0;
+    }
 
 private:
     PostgresStorage &m_storage;
-    std::string m_name; // "" for a statement that is not kept
     std::string m_sql;
+    bool m_keep;
     std::vector<std::string> m_values;
-    PGresult *m_result = nullptr;
+    PgResultPtr m_result;
     int m_rows = 0;
     int m_row = -1;
 };
@@ -182,15 +152,14 @@ bool PostgresStorage::parseUrl(std::string_view url, Address *params)
 
 int PostgresStorage::connectTimeoutSeconds(const StorageLimits &limits)
 {
-    // A call waits no longer than the statement limit; a host that does not answer at all must
-    // not hold a worker for much longer than a call would. libpq takes 2 s at the least.
-    const int seconds = (limits.statementTimeoutMs + 999) / 1000;
-    return std::clamp(seconds, 2, maxConnectSeconds);
+    return pgConnectTimeoutSeconds(limits);
 }
 
-PostgresStorage::PostgresStorage(Address params, StorageLimits limits)
+PostgresStorage::PostgresStorage(Address params, StorageLimits limits,
+                                 std::unique_ptr<PgChannel> channel)
     : Storage(limits)
     , m_params(std::move(params))
+    , m_channel(channel ? std::move(channel) : blockingPgChannel(m_params, m_limits))
 {}
 
 PostgresStorage::~PostgresStorage()
@@ -241,138 +210,38 @@ std::string PostgresStorage::tableQuery() const
 
 bool PostgresStorage::connect(std::string *error)
 {
-    // The server cancels any statement that runs past the limit, lock waits included; dates come
-    // back as ISO text; "already exists, skipping" notices of an idempotent set-up are no news.
-    const std::string options =
-        "-c statement_timeout=" + std::to_string(m_limits.statementTimeoutMs) +
-        " -c DateStyle=ISO -c client_min_messages=warning";
-    const char *keys[] = {"host",    "port",
-                          "user",    "password",
-                          "dbname",  "connect_timeout",
-                          "options", "client_encoding",
-                          nullptr};
-    const std::string connectTimeout = std::to_string(connectTimeoutSeconds(m_limits));
-    const char *values[] = {m_params.host.c_str(),
-                            m_params.port.c_str(),
-                            m_params.user.empty() ? nullptr : m_params.user.c_str(),
-                            m_params.password.empty() ? nullptr : m_params.password.c_str(),
-                            m_params.database.c_str(),
-                            connectTimeout.c_str(),
-                            options.c_str(),
-                            "UTF8",
-                            nullptr};
-    m_conn = PQconnectdbParams(keys, values, 0);
-    if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
-        const std::string why = m_conn ? oneLine(PQerrorMessage(m_conn)) : "sem memória";
-        *error = "não foi possível conectar a " + m_params.host + ":" + m_params.port + "/" +
-                 m_params.database + ": " + why;
-        disconnect();
-        return false;
-    }
-    m_statements = 0;
-    return true;
+    return m_channel->connect(error);
 }
 
 void PostgresStorage::disconnect()
 {
-    if (m_conn) {
-        PQfinish(m_conn);
-        m_conn = nullptr;
-    }
+    m_channel->disconnect();
 }
 
-void PostgresStorage::failFromConnection(const char *fallbackCode)
+PgResultPtr PostgresStorage::resultOf(PgReply reply)
 {
-    const std::string text = m_conn ? oneLine(PQerrorMessage(m_conn)) : "";
-    const bool lost = !m_conn || PQstatus(m_conn) == CONNECTION_BAD;
-    fail(lost ? "08006" : fallbackCode, text);
-}
-
-PGresult *PostgresStorage::awaitResult(bool sent)
-{
-    if (!sent) {
-        failFromConnection("08006");
-        return nullptr;
-    }
-    const auto limit = std::chrono::steady_clock::now() +
-                       std::chrono::milliseconds(m_limits.statementTimeoutMs + clientGraceMs);
-    PGresult *last = nullptr;
-    for (;;) {
-        while (PQisBusy(m_conn)) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  limit - std::chrono::steady_clock::now())
-                                  .count();
-            pollfd wait{PQsocket(m_conn), POLLIN, 0};
-            const int ready = left > 0 ? poll(&wait, 1, int(left)) : 0;
-            if (ready < 0 && errno == EINTR)
-                continue;
-            if (ready <= 0) {
-                // The server does not answer at all: the connection is given up, not waited on.
-                if (last)
-                    PQclear(last);
-                fail(
-                    "timeout",
-                    "o banco de dados não respondeu em " +
-                        std::to_string((m_limits.statementTimeoutMs + clientGraceMs + 999) / 1000) +
-                        " s.");
-                disconnect();
-                return nullptr;
-            }
-            if (!PQconsumeInput(m_conn)) {
-                if (last)
-                    PQclear(last);
-                failFromConnection("08006");
-                return nullptr;
-            }
-        }
-        PGresult *result = PQgetResult(m_conn);
-        if (!result)
-            break;
-        if (last)
-            PQclear(last);
-        last = result;
-    }
-    const ExecStatusType status = last ? PQresultStatus(last) : PGRES_FATAL_ERROR;
-    if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK)
-        return last;
-    if (last) {
-        const char *state = PQresultErrorField(last, PG_DIAG_SQLSTATE);
-        const std::string text = oneLine(PQresultErrorMessage(last));
-        const bool lost = PQstatus(m_conn) == CONNECTION_BAD;
-        fail(state && *state ? state : (lost ? "08006" : "XX000"), text);
-        PQclear(last);
-    } else {
-        failFromConnection("XX000");
-    }
-    return nullptr;
+    if (!reply.ok())
+        fail(std::move(reply.code), std::move(reply.text));
+    return std::move(reply.result);
 }
 
 std::unique_ptr<Storage::Statement> PostgresStorage::prepare(const std::string &sql)
 {
-    const std::string text = numberedPlaceholders(sql);
-    // Appended rather than concatenated: GCC 12 at -O3 warns falsely on "k" + std::string.
-    std::string name = "k";
-    name += std::to_string(++m_statements);
-    PGresult *result = awaitResult(PQsendPrepare(m_conn, name.c_str(), text.c_str(), 0, nullptr));
-    if (!result)
-        return nullptr;
-    PQclear(result);
-    return std::make_unique<PgStatement>(*this, name, text);
+    // Prepared by the connection on its first run: a round trip of its own is spared.
+    return std::make_unique<PgStatement>(*this, numberedPlaceholders(sql), true);
 }
 
 std::unique_ptr<Storage::Statement> PostgresStorage::prepareOnce(const std::string &sql)
 {
     // A statement run once goes unprepared: preparing it would cost a round trip of its own.
-    return std::make_unique<PgStatement>(*this, std::string(), numberedPlaceholders(sql));
+    return std::make_unique<PgStatement>(*this, numberedPlaceholders(sql), false);
 }
 
 bool PostgresStorage::execText(const std::string &sql)
 {
-    PGresult *result = awaitResult(PQsendQuery(m_conn, sql.c_str()));
-    if (!result)
-        return false;
-    PQclear(result);
-    return true;
+    PgRequest request{&sql, false, {}};
+    request.simple = true;
+    return resultOf(m_channel->run(request)) != nullptr;
 }
 
 std::string PostgresStorage::beginStatement(Mode) const
@@ -394,7 +263,7 @@ bool PostgresStorage::isBroken(const std::string &code) const
 
 void PostgresStorage::afterCommit(int64_t rows)
 {
-    if (rows < minAnalyzeRows || !m_conn)
+    if (rows < minAnalyzeRows || !connected())
         return;
     Rows *table = exec("SELECT reltuples FROM pg_class WHERE oid = to_regclass('caleproducao')");
     if (!table || !table->next())

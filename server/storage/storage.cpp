@@ -205,6 +205,11 @@ bool Storage::hasTable(const std::string &name, std::string *error)
     return found;
 }
 
+void Storage::pause(std::chrono::milliseconds time)
+{
+    std::this_thread::sleep_for(time);
+}
+
 void Storage::finishActive()
 {
     for (Statement *statement : m_active)
@@ -293,8 +298,8 @@ Outcome Storage::transaction(Mode mode, const std::function<Outcome()> &body)
             return Outcome::failure(ErrorCode::StorageFailure,
                                     "O banco de dados está ocupado com outras gravações; nada foi "
                                     "alterado. Tente novamente.");
-        std::uniform_int_distribution<int> pause(5, 20 * attempt + 5);
-        std::this_thread::sleep_for(std::chrono::milliseconds(pause(random)));
+        std::uniform_int_distribution<int> wait(5, 20 * attempt + 5);
+        this->pause(std::chrono::milliseconds(wait(random)));
     }
 }
 

@@ -178,6 +178,8 @@ protected:
     // After a commit that changed `rows` rows: the engine's own upkeep (statistics).
     virtual void afterCommit(int64_t rows) { (void)rows; }
     virtual int waitLimitMs() const = 0;
+    // Waits before another try of a transaction.
+    virtual void pause(std::chrono::milliseconds time);
 
     void fail(std::string code, std::string text);
     const StorageLimits m_limits;
