@@ -39,6 +39,7 @@ class tst_cli_qmr07703 : public QObject
                 QStringLiteral("INSERT INTO CALEPRODUCAO VALUES (?, '01', ?)"),
                 {parts.at(0), parts.at(1)}));
         }
+        QVERIFY(m_env.fixture.database().recount());
     }
     TfrmVisaoGeral *openOverview(bool onlyWarnings = false)
     {
