@@ -35,6 +35,13 @@ class tst_Journal : public QObject
         return value(QStringLiteral("SELECT MAX(NRALTERACAO) FROM ALTERACAO")).toInt();
     }
     QStringList calendar() { return m_fixture.database().calendar(); }
+    QStringList overview()
+    {
+        QStringList rows;
+        for (const QStringList &row : call("GetVisaoGeral", {"01", "2026"}).rows())
+            rows.append(row.join('|'));
+        return rows;
+    }
     // Every row of the tables the version before the journal had.
     QStringList everyRow()
     {
@@ -100,6 +107,7 @@ private slots:
                                                            {"0002", "2026-09-01"},
                                                            {"0004", "2026-03-09"}})
             QVERIFY(db.exec(QStringLiteral("INSERT INTO CALEPRODUCAO VALUES (?, '01', ?)"), day));
+        QVERIFY2(db.recount(&error), qPrintable(error));
     }
 
     void everyWriteIsJournaledAndUndone_data()
@@ -317,6 +325,47 @@ private slots:
         }
         previewed.sort();
         QCOMPARE(previewed, difference(before, calendar()));
+    }
+
+    // The year on several branches: its preview is what it changes, it is one change set whose
+    // counts the overview shows as a recount would, and one undo takes all of it back.
+    void yearOnBranchesIsOneChange_data()
+    {
+        QTest::addColumn<QJsonArray>("params");
+        QTest::addColumn<bool>("changes");
+        QTest::newRow("three live branches") << QJsonArray{"0001,0002,4", "01", "2026"} << true;
+        QTest::newRow("a year before the processing date")
+            << QJsonArray{"1,2", "01", "2025"} << false;
+        QTest::newRow("a rescinded branch refuses all")
+            << QJsonArray{"0001,0003", "01", "2026"} << false;
+    }
+
+    void yearOnBranchesIsOneChange()
+    {
+        QFETCH(QJsonArray, params);
+        QFETCH(bool, changes);
+        const QStringList before = calendar();
+        const QStringList counts = overview();
+        const RpcClient::Reply preview = call("GetPreviaCalculaProducaoFiliais", params);
+        const RpcClient::Reply applied = call("CalculaProducaoFiliais", params);
+        QCOMPARE(preview.isError(), applied.isError());
+        QStringList previewed;
+        for (const QStringList &row : preview.rows())
+            previewed.append(row.at(0) + '/' + row.at(2) + '/' + row.at(3));
+        previewed.sort();
+        QCOMPARE(previewed, difference(before, calendar()));
+        QCOMPARE(sets(), changes ? 1 : 0);
+        if (!changes)
+            return;
+        QVERIFY(!previewed.isEmpty());
+        const QStringList applyCounts = overview();
+        QVERIFY(m_fixture.database().recount());
+        QCOMPARE(overview(), applyCounts);
+        QVERIFY(applyCounts != counts);
+        const RpcClient::Reply undo = call("GetDesfazer", {applied.rows().at(0).at(0).toInt()});
+        QVERIFY2(!undo.isError(), qPrintable(undo.describe()));
+        QCOMPARE(calendar(), before);
+        QCOMPARE(overview(), counts);
     }
 
     void history_data()
