@@ -454,17 +454,28 @@ private slots:
         QFETCH(bool, seeded);
         testsupport::TestDatabase &db = m_fixture.database();
         if (!seeded)
-            QVERIFY(db.exec(QStringLiteral("DELETE FROM CALEPRODUCAO")));
-        // A database of the version before the journal: its tables only.
-        QVERIFY(db.exec(QStringLiteral("DROP TABLE ALTERACAOMES")));
-        QVERIFY(db.exec(QStringLiteral("DROP TABLE ALTERACAO")));
-        const QStringList before = everyRow();
+            QVERIFY(db.exec(QStringLiteral("DELETE FROM CALEPRODUCAO")) && db.recount());
         std::string error;
+        // The overview as this version answers it, read on a connection of its own each time.
+        const auto overviewRows = [this, &error]() {
+            auto storage = caleserver::Storage::create(m_fixture.url().toStdString(), &error);
+            return storage ? caleserver::callMethod(*storage, "GetVisaoGeral",
+                                                    boost::json::array{"01", "2026"})
+                                 .rows
+                           : error;
+        };
+        const std::string counts = overviewRows();
+        // A database of the version before the journal: its tables only.
+        for (const char *table :
+             {"ALTERACAOMES", "ALTERACAO", "CALEPRODUCAOANO", "CALEPRODUCAOLIMITE"})
+            QVERIFY(db.exec(QStringLiteral("DROP TABLE %1").arg(QLatin1String(table))));
+        const QStringList before = everyRow();
         bool created = true;
         QVERIFY2(caleserver::initDatabase(m_fixture.url().toStdString(), &error, &created),
                  error.c_str());
         QVERIFY(!created);
         QCOMPARE(everyRow(), before);
+        QCOMPARE(overviewRows(), counts);
         // A connection of its own: the server's may hold statements prepared on the old tables.
         auto storage = caleserver::Storage::create(m_fixture.url().toStdString(), &error);
         QVERIFY2(storage, error.c_str());
