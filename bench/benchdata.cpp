@@ -6,6 +6,7 @@
 #include "methods.h"
 #include "storage/schema.h"
 #include "storage/storage.h"
+#include "yearcounts.h"
 
 #include <boost/json/array.hpp>
 
@@ -92,6 +93,9 @@ int main(int argc, char *argv[])
                                        "DTPRODUCAO) SELECT F.CDFILIAL, C.CDPERIPRODU, "
                                        "C.DTPRODUCAO FROM CALEPRODUCAO C CROSS JOIN FILIAL F "
                                        "WHERE C.CDFILIAL = '0001' AND F.CDFILIAL <> '0001'")))
+            return storage->storageFailure();
+        // Days written past the server: the overview's counts are taken again.
+        if (!recountYears(*storage))
             return storage->storageFailure();
         return Outcome::success();
     });

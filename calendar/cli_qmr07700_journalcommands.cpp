@@ -101,6 +101,7 @@ void TfrmCaleProdu::showHistory()
                            text("HIST_DETALHES"),
                            text("JOURNAL_FECHAR"),
                            text("JOURNAL_SALVAR"),
+                           text("JOURNAL_IMPRIMIR"),
                            QStringLiteral("QMR07700")},
                           this);
     for (history.First(); !history.Eof(); history.Next()) {
@@ -161,6 +162,7 @@ void TfrmCaleProdu::previewCalculation()
          text("PREV_DIAS"),
          text("JOURNAL_FECHAR"),
          text("JOURNAL_SALVAR"),
+         text("JOURNAL_IMPRIMIR"),
          QStringLiteral("QMR07700")},
         this);
     const host::ChangeSummary summary =

@@ -559,6 +559,7 @@ void TfrmExportCaleProdu::showExportPreview()
          text("prev_dias"),
          text("prev_fechar"),
          text("prev_salvar"),
+         text("prev_imprimir"),
          QStringLiteral("QMR07702")},
         this);
     const host::ChangeSummary summary =

@@ -67,7 +67,12 @@ public:
 
     // Commands.
     void AbrirCalendario(int row);
+    // The year calculated on the selected live branches as one change: its preview first, then
+    // one confirmation, the summary per branch, and the offer to undo it.
     void sbtCalcAnoClick(QObject *Sender);
+    // Shows what the calculation with these arguments would change; true when the operator
+    // chose to calculate.
+    bool MostrarPrevia(const QVariantList &params);
     void sbtExportarClick(QObject *Sender);
     // Print preview of the grid as it is shown; "Salvar como" writes it as PDF or CSV.
     void sbtImprimirClick(QObject *Sender) override;

@@ -1,5 +1,5 @@
 // The overview's commands on its rows: open a branch's calendar, calculate the year on the selected
-// branches, open the export dialog towards them.
+// branches (previewed first, undoable as one change), open the export dialog towards them.
 
 #include "cli_qmr07703.h"
 
@@ -13,8 +13,10 @@
 #include "core/dialogs.h"
 #include "core/tmessages.h"
 #include "data/operatorcontext.h"
+#include "data/tclientdataset.h"
 #include "net/tnetconnection.h"
 #include "reporting/reportcommands.h"
+#include "screens/tchangeswindow.h"
 
 #include <QTableWidgetItem>
 
@@ -60,24 +62,28 @@ void TfrmVisaoGeral::sbtCalcAnoClick(QObject *)
     if (live.isEmpty())
         MensErro(msgPadrao->Msg(QStringLiteral("NENHUMA_VIVA")), true);
     const int year = speAno->Value();
+    QStringList codes;
+    for (const BranchCalendar &branch : live)
+        codes << branch.code;
+    // One call for every branch, so that the calculation is one change set the server can undo.
+    const QVariantList params{codes.join(QLatin1Char(',')), medCdPeriodicidade->Text(),
+                              QString::number(year)};
+    if (!MostrarPrevia(params))
+        return;
     const QString question =
         msgPadrao->Msg(QStringLiteral("CALC_CONFIRMA")).arg(year).arg(live.size());
     if (MessageDlg(question, TMsgDlgType::mtConfirmation, mbYesNo) != mrYes)
         return;
 
-    const QString periodicity = medCdPeriodicidade->Text();
-    QStringList failures;
+    int change = 0;
     {
         ActiveShowAvi(host::MainForm(), 1, msgPadrao->Msg(QStringLiteral("CalProducao")));
         auto closeAnimation = qScopeGuard([] { DeactiveShowAvi(); });
-        for (const BranchCalendar &branch : live) {
-            const TServerResult result = netVisao->AppServer()->Call(
-                QStringLiteral("CalculaProducao"),
-                {branch.code, periodicity, QDate(year, 1, 1), 12, DataProc(branch.code)});
-            if (!result.ok)
-                failures << msgPadrao->Msg(QStringLiteral("CALC_FALHA"))
-                                .arg(branch.code, result.message);
-        }
+        TClientDataSet answer;
+        answer.SetData(CheckResultServ(
+            netVisao->AppServer()->Call(QStringLiteral("CalculaProducaoFiliais"), params), true,
+            0));
+        change = answer.FieldByName(QStringLiteral("NRALTERACAO"))->AsInteger();
     }
     const QList<BranchCalendar> before = m_rows;
     Carregar();
@@ -88,8 +94,57 @@ void TfrmVisaoGeral::sbtCalcAnoClick(QObject *)
                        .arg(totalOf(before, branch.code))
                        .arg(totalOf(m_rows, branch.code));
     }
-    summary << failures;
-    MessageDlg(summary.join(QLatin1Char('\n')), TMsgDlgType::mtInformation, mbOK);
+    if (change == 0) {
+        summary << msgPadrao->Msg(QStringLiteral("CALC_NADA"));
+        MessageDlg(summary.join(QLatin1Char('\n')), TMsgDlgType::mtInformation, mbOK);
+        return;
+    }
+    summary << QString() << msgPadrao->Msg(QStringLiteral("CALC_DESFAZER")).arg(change);
+    if (MessageDlg(summary.join(QLatin1Char('\n')), TMsgDlgType::mtConfirmation, mbYesNo) != mrYes)
+        return;
+    {
+        ActiveShowAvi(host::MainForm(), 1, msgPadrao->Msg(QStringLiteral("Desfazendo")));
+        auto closeAnimation = qScopeGuard([] { DeactiveShowAvi(); });
+        CheckResultServ(netVisao->AppServer()->Call(QStringLiteral("GetDesfazer"), {change}), true,
+                        0);
+    }
+    Carregar();
+    MessageDlg(msgPadrao->Msg(QStringLiteral("CALC_DESFEITO")).arg(change),
+               TMsgDlgType::mtInformation, mbOK);
+}
+
+bool TfrmVisaoGeral::MostrarPrevia(const QVariantList &params)
+{
+    TClientDataSet preview;
+    {
+        ActiveShowAvi(host::MainForm(), 1, msgPadrao->Msg(QStringLiteral("GetPrevia")));
+        auto closeAnimation = qScopeGuard([] { DeactiveShowAvi(); });
+        preview.SetData(CheckResultServ(
+            netVisao->AppServer()->Call(QStringLiteral("GetPreviaCalculaProducaoFiliais"), params),
+            true, 0));
+    }
+    const auto text = [this](const char *key) { return msgPadrao->Msg(QLatin1String(key)); };
+    TChangesWindow window(
+        {text("PREV_TITULO"),
+         {text("PREV_FILIAL"), text("PREV_NOME"), text("PREV_INCLUIDOS"), text("PREV_EXCLUIDOS")},
+         text("PREV_DIAS"),
+         text("PREV_FECHAR"),
+         text("PREV_SALVAR"),
+         QStringLiteral("QMR07703")},
+        this);
+    window.setObjectName(QStringLiteral("wndPreviaCalculo"));
+    const host::ChangeSummary summary =
+        host::SummarizeChanges(preview, text("PREV_INCLUIDO"), text("PREV_EXCLUIDO"));
+    for (const host::ChangeSummary::Line &line : summary.lines)
+        window.AddRow(
+            {line.code, line.name, QString::number(line.added), QString::number(line.removed)},
+            line.days);
+    window.SetTotal({text("PREV_TOTAL"), QString(), QString::number(summary.added),
+                     QString::number(summary.removed)});
+    bool calculate = false;
+    window.AddCommand(text("PREV_CALCULAR"), [&calculate] { calculate = true; });
+    window.ShowModal();
+    return calculate;
 }
 
 void TfrmVisaoGeral::sbtExportarClick(QObject *)

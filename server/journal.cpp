@@ -1,6 +1,7 @@
 #include "journal.h"
 
 #include "arguments.h"
+#include "yearcounts.h"
 
 #include <algorithm>
 #include <bit>
@@ -156,6 +157,9 @@ Outcome Journal::record(int *number)
         return collectPreview(after);
     if (after.empty())
         return Outcome::success();
+    // The overview's counts change with the days, in the same transaction.
+    if (!storeMonthCounts(m_storage, after))
+        return m_storage.storageFailure();
     return insertSet(after, number);
 }
 

@@ -109,6 +109,13 @@ Outcome getPreviaCalculaProducao(const StorageSource &storage, const Caller &cal
     return previewOf(storage, caller, params, "CalculaProducao", "GetPreviaCalculaProducao");
 }
 
+Outcome getPreviaCalculaProducaoFiliais(const StorageSource &storage, const Caller &caller,
+                                        const json::array &params)
+{
+    return previewOf(storage, caller, params, "CalculaProducaoFiliais",
+                     "GetPreviaCalculaProducaoFiliais");
+}
+
 Outcome getPreviaInsDel(const StorageSource &storage, const Caller &caller,
                         const json::array &params)
 {
@@ -372,6 +379,7 @@ JournalMethod findJournalMethod(std::string_view name)
         {"GetDesfazer", getDesfazer},
         {"GetPreviaCalculaProducao", getPreviaCalculaProducao},
         {"GetPreviaInsDel", getPreviaInsDel},
+        {"GetPreviaCalculaProducaoFiliais", getPreviaCalculaProducaoFiliais},
     };
     const auto found = table.find(name);
     return found == table.end() ? nullptr : found->second;

@@ -97,25 +97,66 @@ private:
 
 } // namespace
 
+namespace {
+
+// The length of the well-formed UTF-8 character that starts at text[i]; 0 when none does (a stray
+// continuation byte, an overlong form, a surrogate, a cut sequence).
+size_t characterLength(std::string_view text, size_t i)
+{
+    const auto byte = [text](size_t k) {
+        return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u;
+    };
+    const unsigned lead = byte(i);
+    if (lead < 0x80)
+        return 1;
+    size_t length = 0;
+    unsigned low = 0x80, high = 0xBF; // the second byte's range, narrower after some leads
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : low;
+        high = lead == 0xED ? 0x9F : high;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : low;
+        high = lead == 0xF4 ? 0x8F : high;
+    } else {
+        return 0;
+    }
+    if (byte(i + 1) < low || byte(i + 1) > high)
+        return 0;
+    for (size_t k = 2; k < length; ++k)
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+
+} // namespace
+
 std::string printable(std::string_view text, size_t limit)
 {
+    static const char hex[] = "0123456789abcdef";
     std::string out;
     out.reserve(std::min(text.size(), limit) + 8);
     size_t i = 0;
-    for (; i < text.size(); ++i) {
+    // Whole characters only, so a cut never splits one.
+    while (i < text.size() && out.size() < limit) {
         const auto c = static_cast<unsigned char>(text[i]);
-        // Never cut inside a multi-byte character: stop at the lead byte that does not fit.
-        if (out.size() >= limit && (c & 0xC0) != 0x80)
-            break;
-        if (c < 0x20 || c == 0x7F) {
-            static const char hex[] = "0123456789abcdef";
+        const size_t length = characterLength(text, i);
+        // Bytes that are no text go out escaped: what is shown stays valid UTF-8 (a JSON answer
+        // carries it) and a line cannot be forged.
+        if (length == 0 || c < 0x20 || c == 0x7F) {
             out += "\\x";
             out += hex[c >> 4];
             out += hex[c & 15];
+            ++i;
         } else if (c == '\\') {
             out += "\\\\";
+            ++i;
         } else {
-            out += char(c);
+            out.append(text, i, length);
+            i += length;
         }
     }
     if (i < text.size())

@@ -330,6 +330,33 @@ Outcome getDelCaleProduAno(const Call &call, const json::array &params)
                        Date(year, 12, 31));
 }
 
+// Replaces the days of one calendar in [start, last] by its periodicity's days; the calendar is
+// locked and watched by the caller.
+bool calculateDays(Storage &storage, const std::string &b, const std::string &p,
+                   const Periodicity &periodicity, Date start, Date last)
+{
+    const std::string from = start.iso();
+    const std::string to = last.iso();
+    if (!storage.exec("DELETE FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = ? AND "
+                      "DTPRODUCAO BETWEEN ? AND ?",
+                      {b, p, from, to}))
+        return false;
+    const std::string dayNumber =
+        periodicity.monthDays ? storage.dayOfMonthOf("DIA") : storage.weekdayOf("DIA");
+    std::string sql = storage.daySeries() +
+                      "INSERT INTO CALEPRODUCAO (CDFILIAL, CDPERIPRODU, DTPRODUCAO) SELECT "
+                      "CAST(? AS CHAR(4)), CAST(? AS CHAR(2)), DIA FROM DIAS WHERE " +
+                      dayNumber + " IN (SELECT NRDIAPRODU FROM DIASPRODUCAO WHERE CDPERIPRODU = ?)";
+    std::vector<Param> binds{from, to, b, p, p};
+    if (periodicity.avoidHolidays) {
+        sql += " AND NOT EXISTS (SELECT 1 FROM FERIADO F WHERE F.DTFERICOMP = DIAS.DIA AND "
+               "(F.CDFILIAL = ? OR F.CDFILIAL IS NULL))";
+        binds.emplace_back(b);
+    }
+    sql += " ON CONFLICT DO NOTHING";
+    return storage.exec(sql, Params(binds)) != nullptr;
+}
+
 Outcome calculaProducao(const Call &call, const json::array &params)
 {
     Args args(
@@ -363,27 +390,7 @@ Outcome calculaProducao(const Call &call, const json::array &params)
         if (!journal.watch({b}, p, start, last))
             return storage.storageFailure();
         storage.markBulk();
-        const std::string from = start.iso();
-        const std::string to = last.iso();
-        if (!storage.exec("DELETE FROM CALEPRODUCAO WHERE CDFILIAL = ? AND CDPERIPRODU = ? AND "
-                          "DTPRODUCAO BETWEEN ? AND ?",
-                          {b, p, from, to}))
-            return storage.storageFailure();
-        const std::string dayNumber =
-            periodicity.monthDays ? storage.dayOfMonthOf("DIA") : storage.weekdayOf("DIA");
-        std::string sql = storage.daySeries() +
-                          "INSERT INTO CALEPRODUCAO (CDFILIAL, CDPERIPRODU, DTPRODUCAO) SELECT "
-                          "CAST(? AS CHAR(4)), CAST(? AS CHAR(2)), DIA FROM DIAS WHERE " +
-                          dayNumber +
-                          " IN (SELECT NRDIAPRODU FROM DIASPRODUCAO WHERE CDPERIPRODU = ?)";
-        std::vector<Param> binds{from, to, b, p, p};
-        if (periodicity.avoidHolidays) {
-            sql += " AND NOT EXISTS (SELECT 1 FROM FERIADO F WHERE F.DTFERICOMP = DIAS.DIA AND "
-                   "(F.CDFILIAL = ? OR F.CDFILIAL IS NULL))";
-            binds.emplace_back(b);
-        }
-        sql += " ON CONFLICT DO NOTHING";
-        if (!storage.exec(sql, Params(binds)))
+        if (!calculateDays(storage, b, p, periodicity, start, last))
             return storage.storageFailure();
         return journaled(journal, ignored());
     });
@@ -494,6 +501,9 @@ Date processingDate(const Rows &row, int column, Date today)
     return date.isValid() ? date : today;
 }
 
+Outcome listedTargets(Storage &storage, const std::vector<Param> &binds, const char *role,
+                      const char *done, std::vector<Destination> *targets);
+
 // The branches a copy writes to, each checked to exist and to be allowed new days.
 Outcome copyTargets(Storage &storage, const std::string &source, bool all,
                     const std::vector<std::string> &listed, std::vector<Destination> *targets)
@@ -513,6 +523,15 @@ Outcome copyTargets(Storage &storage, const std::string &source, bool all,
     std::vector<Param> binds;
     std::copy_if(listed.begin(), listed.end(), std::back_inserter(binds),
                  [&source](const std::string &code) { return code != source; });
+    return listedTargets(storage, binds, " de destino", "copiado", targets);
+}
+
+// The listed branches a write reaches, each checked to exist and to be allowed new days; a
+// refusal names the branch in its role and says nothing was `done`.
+Outcome listedTargets(Storage &storage, const std::vector<Param> &binds, const char *role,
+                      const char *done, std::vector<Destination> *targets)
+{
+    const Date today = Date::today();
     if (binds.empty())
         return Outcome::success();
     Rows *query =
@@ -532,11 +551,12 @@ Outcome copyTargets(Storage &storage, const std::string &source, bool all,
         const std::string code(bind.text());
         const auto branch = found.find(code);
         if (branch == found.end())
-            return refused("A filial de destino " + code +
-                           " não está cadastrada; nada foi copiado.");
+            return refused(std::string("A filial") + role + " " + code +
+                           " não está cadastrada; nada foi " + done + ".");
         if (branch->second.first.rescinded)
-            return refused("A filial de destino " + code + " (" + branch->second.first.name +
-                           ") teve o contrato rescindido; nada foi copiado.");
+            return refused(std::string("A filial") + role + " " + code + " (" +
+                           branch->second.first.name + ") teve o contrato rescindido; nada foi " +
+                           done + ".");
         targets->push_back({code, branch->second.second});
     }
     return Outcome::success();
@@ -649,6 +669,56 @@ Outcome getInsDel(const Call &call, const json::array &params)
     });
 }
 
+// The year calculation of CalculaProducao on several branches as one change: one transaction and
+// one change set, each branch from its own processing date. Answers the change set's number (0
+// when nothing changed), which GetDesfazer takes.
+Outcome calculaProducaoFiliais(const Call &call, const json::array &params)
+{
+    Args args("CalculaProducaoFiliais", params, {"lista de filiais", "periodicidade", "ano"});
+    const std::vector<std::string> listed = args.codeList(0, 4);
+    const std::string p = args.code(1, 2);
+    const int year = args.year(2);
+    if (args.failed())
+        return args.error();
+    if (listed.empty() || p.empty() || year == 0)
+        return invalid("Informe as filiais, a periodicidade e o ano para calcular a produção.");
+    const Date first(year, 1, 1);
+    const Date last(year, 12, 31);
+
+    return inTransaction(call, Storage::Mode::Write, [&](Storage &storage) {
+        Periodicity periodicity;
+        if (!readPeriodicity(storage, p, &periodicity))
+            return storage.storageFailure();
+        if (!periodicity.found)
+            return unknownPeriodicity(p);
+        std::vector<Destination> targets;
+        const Outcome checked = listedTargets(
+            storage, std::vector<Param>(listed.begin(), listed.end()), "", "calculado", &targets);
+        if (!checked.ok())
+            return checked;
+        CalendarLocks locks;
+        for (const Destination &target : targets)
+            locks.add(target.code, p);
+        if (const Outcome locked = locks.take(storage); !locked.ok())
+            return locked;
+        Journal journal(storage, call.caller, "CalculaProducaoFiliais", "", p);
+        for (const Destination &target : targets)
+            if (!journal.watch({target.code}, p, std::max(first, target.processing), last))
+                return storage.storageFailure();
+        storage.markBulk();
+        for (const Destination &target : targets) {
+            const Date start = std::max(first, target.processing);
+            if (start <= last && !calculateDays(storage, target.code, p, periodicity, start, last))
+                return storage.storageFailure();
+        }
+        int number = 0;
+        if (const Outcome recorded = journal.record(&number); !recorded.ok())
+            return recorded;
+        static const Fields fields{{"NRALTERACAO", "integer"}};
+        return Outcome::packet(fields, "[[" + std::to_string(number) + "]]", 1);
+    });
+}
+
 // The planner's overview lives in its own unit.
 Outcome getVisaoGeralCall(const Call &call, const json::array &params)
 {
@@ -673,6 +743,7 @@ Method findMethod(std::string_view name)
         {"GetVerifica", getVerifica},
         {"GetInsDel", getInsDel},
         {"GetVisaoGeral", getVisaoGeralCall},
+        {"CalculaProducaoFiliais", calculaProducaoFiliais},
     };
     const auto found = table.find(name);
     return found == table.end() ? nullptr : found->second;

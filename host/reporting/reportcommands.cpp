@@ -11,15 +11,32 @@
 
 namespace host {
 
+namespace {
+
+// Preview, print and the saved PDF share the paper, so their pages match.
+void setUpPrinter(QPrinter &printer, const ReportData &data)
+{
+    printer.setPageLayout(ReportPageLayout());
+    printer.setDocName(data.title);
+}
+
+} // namespace
+
 void PreviewReport(QObject *context, const ReportData &data)
 {
     QPrinter printer(QPrinter::HighResolution);
-    // Preview, print and the saved PDF share the paper, so their pages match.
-    printer.setPageLayout(ReportPageLayout());
-    printer.setDocName(data.title);
+    setUpPrinter(printer, data);
     CurrentDialogs()->PrintPreview(&printer, [context, &data](QPrinter *target) {
         guard(context, [&] { PaintReport(data, target); });
     });
+}
+
+void PrintReport(const ReportData &data)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    setUpPrinter(printer, data);
+    if (CurrentDialogs()->PrintSetup(&printer))
+        PaintReport(data, &printer);
 }
 
 void SaveReportAs(const ReportData &data)

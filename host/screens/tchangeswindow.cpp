@@ -4,6 +4,7 @@
 #include "core/eventboundary.h"
 #include "core/exceptions.h"
 #include "data/tdataset.h"
+#include "reporting/reportcommands.h"
 #include "reporting/reportdata.h"
 #include "reporting/reportrenderer.h"
 
@@ -68,6 +69,9 @@ TChangesWindow::TChangesWindow(const Texts &texts, QWidget *parent)
     m_save = new QPushButton(texts.save, this);
     m_save->setObjectName(QStringLiteral("btnSalvar"));
     m_save->setAccessibleName(texts.save);
+    m_print = new QPushButton(texts.print, this);
+    m_print->setObjectName(QStringLiteral("btnImprimir"));
+    m_print->setAccessibleName(texts.print);
     m_close = new QPushButton(texts.close, this);
     m_close->setObjectName(QStringLiteral("btnFechar"));
     m_close->setAccessibleName(texts.close);
@@ -75,6 +79,7 @@ TChangesWindow::TChangesWindow(const Texts &texts, QWidget *parent)
     m_commands = new QHBoxLayout;
     m_commands->addWidget(m_detailsButton);
     m_commands->addWidget(m_save);
+    m_commands->addWidget(m_print);
     m_commands->addStretch();
     m_commands->addWidget(m_close);
     auto *layout = new QVBoxLayout(this);
@@ -86,6 +91,8 @@ TChangesWindow::TChangesWindow(const Texts &texts, QWidget *parent)
     connect(m_table, &QTableWidget::cellDoubleClicked, this, &TChangesWindow::showDetails);
     connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_save, &QPushButton::clicked, this, [this] { host::guard(this, [this] { save(); }); });
+    connect(m_print, &QPushButton::clicked, this,
+            [this] { host::guard(this, [this] { print(); }); });
 }
 
 void TChangesWindow::AddRow(const QStringList &cells, const QStringList &details)
@@ -138,7 +145,12 @@ void TChangesWindow::save()
         SaveTo(fileName);
 }
 
-void TChangesWindow::SaveTo(const QString &fileName)
+void TChangesWindow::print()
+{
+    host::PrintReport(Report());
+}
+
+ReportData TChangesWindow::Report() const
 {
     ReportData data;
     data.definition.code = m_code;
@@ -158,8 +170,13 @@ void TChangesWindow::SaveTo(const QString &fileName)
                                                      : QString());
         data.rows.append(values);
     }
+    return data;
+}
+
+void TChangesWindow::SaveTo(const QString &fileName)
+{
     QString error;
-    if (!host::WriteReportFile(data, fileName, &error, host::CsvStyle::Spreadsheet))
+    if (!host::WriteReportFile(Report(), fileName, &error, host::CsvStyle::Spreadsheet))
         throw Exception(error);
 }
 

@@ -11,6 +11,7 @@ class QListWidget;
 class TDataSet;
 class QPushButton;
 class QTableWidget;
+struct ReportData;
 
 namespace host {
 
@@ -47,8 +48,9 @@ public:
         QStringList headers;
         QString details; // the command that shows the selected row's details
         QString close;
-        QString save; // the command that saves the rows as PDF or CSV through the report engine
-        QString code; // the screen's code, printed on the saved pages
+        QString save;  // the command that saves the rows as PDF or CSV through the report engine
+        QString print; // the command that prints the rows through the report engine
+        QString code;  // the screen's code, printed on the saved pages
     };
 
     TChangesWindow(const Texts &texts, QWidget *parent = nullptr);
@@ -64,19 +66,24 @@ public:
     QPushButton *DetailsButton() const { return m_detailsButton; }
     QPushButton *CloseButton() const { return m_close; }
     QPushButton *SaveButton() const { return m_save; }
-    // Writes the rows shown (the total included) to a PDF or CSV file, by its extension.
+    QPushButton *PrintButton() const { return m_print; }
+    // The rows shown (the total included) as a table report under the window's title.
+    ReportData Report() const;
+    // Writes that report to a PDF or CSV file, by its extension.
     void SaveTo(const QString &fileName);
     int ShowModal() { return exec(); }
 
 private:
     void showDetails();
     void save();
+    void print();
 
     QTableWidget *m_table = nullptr;
     QListWidget *m_details = nullptr;
     QPushButton *m_detailsButton = nullptr;
     QPushButton *m_close = nullptr;
     QPushButton *m_save = nullptr;
+    QPushButton *m_print = nullptr;
     QString m_code;
     class QHBoxLayout *m_commands = nullptr;
     QList<QStringList> m_rowDetails;

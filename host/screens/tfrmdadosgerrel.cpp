@@ -22,7 +22,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPageSize>
-#include <QPrinter>
 #include <QScopeGuard>
 #include <QStyle>
 
@@ -244,17 +243,6 @@ bool TfrmDadosGerRel::runReport(ReportData *data)
     return false;
 }
 
-namespace {
-
-// Preview, print and the saved PDF lay the report out on the same paper, so their pages match.
-void setUpPrinter(QPrinter &printer, const ReportData &data)
-{
-    printer.setPageLayout(host::ReportPageLayout());
-    printer.setDocName(data.title);
-}
-
-} // namespace
-
 void TfrmDadosGerRel::sbtPreviewClick(QObject *)
 {
     ReportData data;
@@ -268,11 +256,7 @@ void TfrmDadosGerRel::sbtPrintClick(QObject *)
     ReportData data;
     if (!runReport(&data))
         return;
-    QPrinter printer(QPrinter::HighResolution);
-    setUpPrinter(printer, data);
-    if (!CurrentDialogs()->PrintSetup(&printer))
-        return;
-    host::PaintReport(data, &printer);
+    host::PrintReport(data);
 }
 
 void TfrmDadosGerRel::sbtSalvarComoClick(QObject *)

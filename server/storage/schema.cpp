@@ -1,6 +1,7 @@
 #include "storage/schema.h"
 
 #include "storage/storage.h"
+#include "yearcounts.h"
 
 namespace caleserver {
 
@@ -82,12 +83,37 @@ std::vector<std::string> ddl(const Storage &storage)
             storage.calendarTableSuffix(),
         "CREATE INDEX IF NOT EXISTS IX_ALTERACAOMES_CALE ON ALTERACAOMES (CDFILIAL, CDPERIPRODU, "
         "NRANOMES)",
+        // The overview's counts: per periodicity, year and branch, the days of each month (null:
+        // none), and per calendar its first and last day; kept by every write with the journal.
+        "CREATE TABLE IF NOT EXISTS CALEPRODUCAOANO ("
+        "CDPERIPRODU CHAR(2) NOT NULL, "
+        "NRANO INTEGER NOT NULL, "
+        "CDFILIAL CHAR(4) NOT NULL, "
+        "QTMES01 INTEGER NULL, QTMES02 INTEGER NULL, QTMES03 INTEGER NULL, "
+        "QTMES04 INTEGER NULL, QTMES05 INTEGER NULL, QTMES06 INTEGER NULL, "
+        "QTMES07 INTEGER NULL, QTMES08 INTEGER NULL, QTMES09 INTEGER NULL, "
+        "QTMES10 INTEGER NULL, QTMES11 INTEGER NULL, QTMES12 INTEGER NULL, "
+        "CONSTRAINT PK_CALEPRODUCAOANO PRIMARY KEY (CDPERIPRODU, NRANO, CDFILIAL))" +
+            storage.calendarTableSuffix(),
+        "CREATE TABLE IF NOT EXISTS CALEPRODUCAOLIMITE ("
+        "CDPERIPRODU CHAR(2) NOT NULL, "
+        "CDFILIAL CHAR(4) NOT NULL, "
+        "DTPRIMEIRO " +
+            date +
+            " NULL, "
+            "DTULTIMO " +
+            date +
+            " NULL, "
+            "CONSTRAINT PK_CALEPRODUCAOLIMITE PRIMARY KEY (CDPERIPRODU, CDFILIAL))" +
+            storage.calendarTableSuffix(),
     };
 }
 
 const char *const kTables[] = {"FILIAL", "PERIPRODUCAO", "DIASPRODUCAO", "FERIADO", "CALEPRODUCAO"};
 // Added by a later version: --init-db adds them to a database made before.
 const char *const kJournalTables[] = {"ALTERACAO", "ALTERACAOMES"};
+// Added after the journal: filled from the calendar when --init-db adds them.
+const char *const kCountsTables[] = {"CALEPRODUCAOANO", "CALEPRODUCAOLIMITE"};
 
 } // namespace
 
@@ -109,10 +135,19 @@ bool createSchema(Storage &storage, std::string *error, bool *created)
                     return storage.storageFailure();
             }
         }
+        bool counted = true;
+        for (const char *table : kCountsTables) {
+            std::string countsError;
+            counted = storage.hasTable(table, &countsError) && counted;
+            if (!countsError.empty())
+                return storage.storageFailure();
+        }
         for (const std::string &sql : ddl(storage)) {
             if (!storage.execDirect(sql))
                 return storage.storageFailure();
         }
+        if (!counted && !recountYears(storage))
+            return storage.storageFailure();
         return Outcome::success();
     });
     if (!outcome.ok())
@@ -139,6 +174,15 @@ bool schemaPresent(Storage &storage, std::string *error)
             *error = std::string("O banco de dados não tem a tabela ") + table +
                      " do histórico de alterações: atualize o esquema com caleprodu-server "
                      "--init-db.";
+        return false;
+    }
+    for (const char *table : kCountsTables) {
+        error->clear();
+        if (storage.hasTable(table, error))
+            continue;
+        if (error->empty())
+            *error = std::string("O banco de dados não tem a tabela ") + table +
+                     " da visão geral: atualize o esquema com caleprodu-server --init-db.";
         return false;
     }
     return true;

@@ -1,5 +1,5 @@
-// The window that lists changes: its rows, total and details, and its pages saved through the
-// report engine.
+// The window that lists changes: its rows, total and details, and its pages saved and printed
+// through the report engine.
 
 #include "screens/tchangeswindow.h"
 #include "scripteddialogs.h"
@@ -22,6 +22,7 @@ class tst_TChangesWindow : public QObject
                 QStringLiteral("Dias da filial"),
                 QStringLiteral("Fechar"),
                 QStringLiteral("Salvar"),
+                QStringLiteral("Imprimir"),
                 QStringLiteral("QMR07702")};
     }
 
@@ -83,6 +84,31 @@ private slots:
         QFile saved(dir.filePath(file));
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QVERIFY(saved.readAll().startsWith(starts));
+    }
+
+    void printedOnThePrinterSetUp_data()
+    {
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("printed") << true;
+        QTest::newRow("set-up cancelled") << false;
+    }
+
+    void printedOnThePrinterSetUp()
+    {
+        QFETCH(bool, accepted);
+        QTemporaryDir dir;
+        ScriptedDialogs dialogs;
+        dialogs.printAnswer = accepted;
+        dialogs.printFile = dir.filePath("impresso.pdf");
+        TChangesWindow window(texts());
+        window.AddRow({"0002", "Dois", "1"});
+        QCOMPARE(window.PrintButton()->accessibleName(), QStringLiteral("Imprimir"));
+        window.PrintButton()->click();
+        QVERIFY(dialogs.messages.isEmpty());
+        QFile printed(dialogs.printFile);
+        QCOMPARE(printed.open(QIODevice::ReadOnly), accepted);
+        if (accepted)
+            QVERIFY(printed.readAll().startsWith("%PDF"));
     }
 };
 

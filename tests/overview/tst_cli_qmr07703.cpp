@@ -11,6 +11,7 @@
 #include "data/tclientdataset.h"
 #include "mainwindow.h"
 #include "screenenvironment.h"
+#include "screens/tchangeswindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -39,6 +40,7 @@ class tst_cli_qmr07703 : public QObject
                 QStringLiteral("INSERT INTO CALEPRODUCAO VALUES (?, '01', ?)"),
                 {parts.at(0), parts.at(1)}));
         }
+        QVERIFY(m_env.fixture.database().recount());
     }
     TfrmVisaoGeral *openOverview(bool onlyWarnings = false)
     {
@@ -184,29 +186,48 @@ private slots:
         QCOMPARE(calendar->cdsCaleProdu->RecordCount(), days);
     }
 
-    // One confirmation for all selected rows; rescinded branches are left out; a summary says what
-    // changed per branch.
+    // The preview first, then one confirmation for all selected rows; rescinded branches are left
+    // out; a summary says what changed per branch and offers to undo all of it.
     void calculatesYearOnSelected_data()
     {
         QTest::addColumn<QList<int>>("rows");
-        QTest::addColumn<int>("answer");
+        QTest::addColumn<QList<int>>("answers");
         QTest::addColumn<QStringList>("calculated");
+        QTest::addColumn<int>("dialogs");
         QTest::newRow("two live and a rescinded one")
-            << QList<int>{1, 2, 4} << int(mrYes) << QStringList{"0002", "0005"};
-        QTest::newRow("declined") << QList<int>{1} << int(mrNo) << QStringList();
+            << QList<int>{1, 2, 4} << QList<int>{mrYes, mrNo} << QStringList{"0002", "0005"} << 2;
+        QTest::newRow("declined") << QList<int>{1} << QList<int>{mrNo} << QStringList() << 1;
+        QTest::newRow("undone") << QList<int>{1, 2, 4} << QList<int>{mrYes, mrYes} << QStringList()
+                                << 3;
     }
 
     void calculatesYearOnSelected()
     {
         QFETCH(QList<int>, rows);
-        QFETCH(int, answer);
+        QFETCH(QList<int>, answers);
         QFETCH(QStringList, calculated);
+        QFETCH(int, dialogs);
         m_env.context.processingDate = QDate(2026, 1, 1);
         TfrmVisaoGeral *screen = openOverview();
         select(screen, rows);
         m_env.dialogs.clear();
-        m_env.dialogs.answers = {answer};
+        m_env.dialogs.answers = answers;
+        QString title;
+        QTimer timer;
+        timer.setInterval(10);
+        connect(&timer, &QTimer::timeout, this, [&timer, &title] {
+            auto *window = qobject_cast<TChangesWindow *>(QApplication::activeModalWidget());
+            if (!window)
+                return;
+            timer.stop();
+            title = window->windowTitle();
+            for (QPushButton *button : window->findChildren<QPushButton *>())
+                if (button->accessibleName() == QLatin1String("Calcular"))
+                    button->click();
+        });
+        timer.start();
         screen->sbtCalcAnoClick(screen->sbtCalcAno);
+        QCOMPARE(title, QStringLiteral("Prévia do Cálculo nas Selecionadas"));
         QStringList withDays;
         for (int row = 0; row < screen->grdMeses->rowCount(); ++row) {
             if (text(screen, row, 14) != QLatin1String("0"))
@@ -215,11 +236,11 @@ private slots:
         QCOMPARE(withDays, calculated);
         const QStringList shown = m_env.dialogs.texts();
         QVERIFY(shown.value(0).contains(
-            QStringLiteral("nas %1 filiais").arg(calculated.isEmpty() ? 1 : 2)));
-        QCOMPARE(shown.size(), calculated.isEmpty() ? 1 : 2);
+            QStringLiteral("nas %1 filiais").arg(rows.size() == 1 ? 1 : 2)));
+        QCOMPARE(shown.size(), dialogs);
         for (const QString &code : calculated)
-            QVERIFY2(shown.last().contains(code + QStringLiteral(": 0 → ")),
-                     qPrintable(shown.last()));
+            QVERIFY2(shown.value(1).contains(code + QStringLiteral(": 0 → ")),
+                     qPrintable(shown.value(1)));
     }
 
     // The export dialog opens from the reference branch towards the selected live rows.

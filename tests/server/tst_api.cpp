@@ -22,8 +22,8 @@ QString apiPath(const QString &branch, const QString &peri, const QString &tail)
     return QStringLiteral("/api/v1/calendars/%1/%2%3").arg(branch, peri, tail);
 }
 
-// An iCalendar read without the library that wrote it: lines unfolded, then the events' dates,
-// texts and UIDs.
+// An iCalendar read without the library that wrote it: lines unfolded, then the events' dates
+// (each ending the next day), texts and UIDs.
 struct ParsedFeed
 {
     bool wellFormed = true;
@@ -57,6 +57,10 @@ ParsedFeed parseIcs(const QByteArray &text)
             feed.name = value;
         else if (event && name == "DTSTART;VALUE=DATE")
             feed.days.append(QDate::fromString(value, "yyyyMMdd").toString(Qt::ISODate));
+        else if (event && name == "DTEND;VALUE=DATE")
+            feed.wellFormed &= !feed.days.isEmpty() &&
+                               QDate::fromString(value, "yyyyMMdd") ==
+                                   QDate::fromString(feed.days.last(), Qt::ISODate).addDays(1);
         else if (event && name == QLatin1String("SUMMARY"))
             feed.summaries.append(value);
         else if (event && name == QLatin1String("UID"))

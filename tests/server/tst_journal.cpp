@@ -35,6 +35,13 @@ class tst_Journal : public QObject
         return value(QStringLiteral("SELECT MAX(NRALTERACAO) FROM ALTERACAO")).toInt();
     }
     QStringList calendar() { return m_fixture.database().calendar(); }
+    QStringList overview()
+    {
+        QStringList rows;
+        for (const QStringList &row : call("GetVisaoGeral", {"01", "2026"}).rows())
+            rows.append(row.join('|'));
+        return rows;
+    }
     // Every row of the tables the version before the journal had.
     QStringList everyRow()
     {
@@ -100,6 +107,7 @@ private slots:
                                                            {"0002", "2026-09-01"},
                                                            {"0004", "2026-03-09"}})
             QVERIFY(db.exec(QStringLiteral("INSERT INTO CALEPRODUCAO VALUES (?, '01', ?)"), day));
+        QVERIFY2(db.recount(&error), qPrintable(error));
     }
 
     void everyWriteIsJournaledAndUndone_data()
@@ -319,6 +327,47 @@ private slots:
         QCOMPARE(previewed, difference(before, calendar()));
     }
 
+    // The year on several branches: its preview is what it changes, it is one change set whose
+    // counts the overview shows as a recount would, and one undo takes all of it back.
+    void yearOnBranchesIsOneChange_data()
+    {
+        QTest::addColumn<QJsonArray>("params");
+        QTest::addColumn<bool>("changes");
+        QTest::newRow("three live branches") << QJsonArray{"0001,0002,4", "01", "2026"} << true;
+        QTest::newRow("a year before the processing date")
+            << QJsonArray{"1,2", "01", "2025"} << false;
+        QTest::newRow("a rescinded branch refuses all")
+            << QJsonArray{"0001,0003", "01", "2026"} << false;
+    }
+
+    void yearOnBranchesIsOneChange()
+    {
+        QFETCH(QJsonArray, params);
+        QFETCH(bool, changes);
+        const QStringList before = calendar();
+        const QStringList counts = overview();
+        const RpcClient::Reply preview = call("GetPreviaCalculaProducaoFiliais", params);
+        const RpcClient::Reply applied = call("CalculaProducaoFiliais", params);
+        QCOMPARE(preview.isError(), applied.isError());
+        QStringList previewed;
+        for (const QStringList &row : preview.rows())
+            previewed.append(row.at(0) + '/' + row.at(2) + '/' + row.at(3));
+        previewed.sort();
+        QCOMPARE(previewed, difference(before, calendar()));
+        QCOMPARE(sets(), changes ? 1 : 0);
+        if (!changes)
+            return;
+        QVERIFY(!previewed.isEmpty());
+        const QStringList applyCounts = overview();
+        QVERIFY(m_fixture.database().recount());
+        QCOMPARE(overview(), applyCounts);
+        QVERIFY(applyCounts != counts);
+        const RpcClient::Reply undo = call("GetDesfazer", {applied.rows().at(0).at(0).toInt()});
+        QVERIFY2(!undo.isError(), qPrintable(undo.describe()));
+        QCOMPARE(calendar(), before);
+        QCOMPARE(overview(), counts);
+    }
+
     void history_data()
     {
         QTest::addColumn<QJsonArray>("params");
@@ -405,17 +454,28 @@ private slots:
         QFETCH(bool, seeded);
         testsupport::TestDatabase &db = m_fixture.database();
         if (!seeded)
-            QVERIFY(db.exec(QStringLiteral("DELETE FROM CALEPRODUCAO")));
-        // A database of the version before the journal: its tables only.
-        QVERIFY(db.exec(QStringLiteral("DROP TABLE ALTERACAOMES")));
-        QVERIFY(db.exec(QStringLiteral("DROP TABLE ALTERACAO")));
-        const QStringList before = everyRow();
+            QVERIFY(db.exec(QStringLiteral("DELETE FROM CALEPRODUCAO")) && db.recount());
         std::string error;
+        // The overview as this version answers it, read on a connection of its own each time.
+        const auto overviewRows = [this, &error]() {
+            auto storage = caleserver::Storage::create(m_fixture.url().toStdString(), &error);
+            return storage ? caleserver::callMethod(*storage, "GetVisaoGeral",
+                                                    boost::json::array{"01", "2026"})
+                                 .rows
+                           : error;
+        };
+        const std::string counts = overviewRows();
+        // A database of the version before the journal: its tables only.
+        for (const char *table :
+             {"ALTERACAOMES", "ALTERACAO", "CALEPRODUCAOANO", "CALEPRODUCAOLIMITE"})
+            QVERIFY(db.exec(QStringLiteral("DROP TABLE %1").arg(QLatin1String(table))));
+        const QStringList before = everyRow();
         bool created = true;
         QVERIFY2(caleserver::initDatabase(m_fixture.url().toStdString(), &error, &created),
                  error.c_str());
         QVERIFY(!created);
         QCOMPARE(everyRow(), before);
+        QCOMPARE(overviewRows(), counts);
         // A connection of its own: the server's may hold statements prepared on the old tables.
         auto storage = caleserver::Storage::create(m_fixture.url().toStdString(), &error);
         QVERIFY2(storage, error.c_str());

@@ -53,6 +53,7 @@ private slots:
         for (const QStringList &day : days)
             exec(QStringLiteral("INSERT INTO CALEPRODUCAO VALUES (?, ?, ?)"),
                  {day.at(0), day.at(1), day.at(2)});
+        QVERIFY2(m_fixture.database().recount(&error), qPrintable(error));
     }
 
     // One row per branch: code, months (as "month:count" where not zero), total, first, last and

@@ -352,6 +352,9 @@ private slots:
         QTest::newRow("cut") << QByteArray("abcdef") << 3 << QByteArray("abc…");
         QTest::newRow("cut before a whole character")
             << QByteArray("ab\xc3\xa7\xc3\xa3") << 3 << QByteArray("ab\xc3\xa7…");
+        QTest::newRow("bytes that are no UTF-8")
+            << QByteArray("\xff\xc3(\xed\xa0\x80\xe2\x82\xac") << 64
+            << QByteArray("\\xff\\xc3(\\xed\\xa0\\x80\xe2\x82\xac");
     }
 
     void printableText()

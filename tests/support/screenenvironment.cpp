@@ -36,6 +36,7 @@ bool ScreenEnvironment::start(QString *message)
 void ScreenEnvironment::reset()
 {
     fixture.database().exec(QStringLiteral("DELETE FROM CALEPRODUCAO"));
+    fixture.database().recount();
     dialogs.clear();
     dialogs.answers.clear();
     dialogs.lookupAnswers.clear();

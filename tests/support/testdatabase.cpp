@@ -1,6 +1,8 @@
 #include "testdatabase.h"
 
 #include <storage/schema.h>
+#include <storage/storage.h>
+#include <yearcounts.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -196,11 +198,29 @@ QVariant TestDatabase::value(const QString &sql, const QVariantList &binds)
 
 bool TestDatabase::clear(QString *error)
 {
-    for (const char *table : {"ALTERACAOMES", "ALTERACAO", "CALEPRODUCAO", "FERIADO",
-                              "DIASPRODUCAO", "PERIPRODUCAO", "FILIAL"})
+    for (const char *table : {"ALTERACAOMES", "ALTERACAO", "CALEPRODUCAOANO", "CALEPRODUCAOLIMITE",
+                              "CALEPRODUCAO", "FERIADO", "DIASPRODUCAO", "PERIPRODUCAO", "FILIAL"})
         if (!exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)), {}, error))
             return false;
     return true;
+}
+
+bool TestDatabase::recount(QString *error)
+{
+    std::string why;
+    const std::unique_ptr<caleserver::Storage> storage =
+        caleserver::Storage::create(m_url.toStdString(), &why);
+    const caleserver::Outcome outcome =
+        storage ? storage->transaction(caleserver::Storage::Mode::Write,
+                                       [&storage]() {
+                                           return caleserver::recountYears(*storage)
+                                                      ? caleserver::Outcome::success()
+                                                      : storage->storageFailure();
+                                       })
+                : caleserver::Outcome::failure(caleserver::ErrorCode::StorageFailure, why);
+    if (!outcome.ok() && error)
+        *error = QString::fromStdString(outcome.message);
+    return outcome.ok();
 }
 
 QStringList TestDatabase::calendar()
