@@ -130,6 +130,7 @@ bool TfrmVisaoGeral::MostrarPrevia(const QVariantList &params)
          text("PREV_DIAS"),
          text("PREV_FECHAR"),
          text("PREV_SALVAR"),
+         text("PREV_IMPRIMIR"),
          QStringLiteral("QMR07703")},
         this);
     window.setObjectName(QStringLiteral("wndPreviaCalculo"));

@@ -70,8 +70,10 @@ public:
 
     void disconnect() override
     {
-        m_lost = m_pipe && m_pipe->broken();
-        if (m_pipe && m_exclusive)
+        if (!m_pipe)
+            return;
+        m_lost = m_pipe->broken();
+        if (m_exclusive)
             m_loop.giveBackWritePipe(std::move(m_pipe));
         m_pipe.reset();
     }

@@ -129,9 +129,9 @@ void PgPipe::scheduleSend()
     if (m_sendScheduled || m_state != State::Connected || m_unsent.empty())
         return;
     m_sendScheduled = true;
-    asio::post(m_executor, [self = shared_from_this(), generation = m_generation] {
+    asio::post(m_executor, [self = shared_from_this(), life = m_life] {
         self->m_sendScheduled = false;
-        if (generation == self->m_generation)
+        if (life == self->m_life)
             self->sendUnsent();
     });
 }
@@ -163,7 +163,7 @@ bool PgPipe::sendCall(std::unique_ptr<Call> call)
         auto found = m_prepared.find(*request.text);
         if (found == m_prepared.end()) {
             std::string name = "k";
-            name += std::to_string(m_generation) + "_" + std::to_string(m_prepared.size() + 1);
+            name += std::to_string(++m_statements);
             if (!PQsendPrepare(m_conn, name.c_str(), request.text->c_str(), 0, nullptr)) {
                 m_unsent.push_front(std::move(call));
                 return false;
@@ -307,11 +307,10 @@ void PgPipe::armTimer()
     if (m_timer.expiry() == target)
         return;
     m_timer.expires_at(target);
-    m_timer.async_wait(
-        [self = shared_from_this(), generation = m_generation](boost::system::error_code ec) {
-            if (!ec && generation == self->m_generation)
-                self->onTimer();
-        });
+    m_timer.async_wait([self = shared_from_this(), life = m_life](boost::system::error_code ec) {
+        if (!ec && life == self->m_life)
+            self->onTimer();
+    });
 }
 
 void PgPipe::onTimer()
@@ -360,6 +359,7 @@ void PgPipe::close()
 void PgPipe::fail(const std::string &code, const std::string &text)
 {
     ++m_generation;
+    ++m_life;
     m_state = State::Broken;
     m_timer.cancel();
     if (m_socket.is_open())

@@ -100,11 +100,15 @@ private:
     std::deque<Expected> m_expected;
     std::unordered_map<std::string, std::string> m_prepared; // text -> name
     std::size_t m_waiting = 0;
+    int m_statements = 0; // statements prepared, for their names
     bool m_sendScheduled = false;
     bool m_reading = false;
     bool m_flushing = false;
     bool m_cancelled = false;
+    // Bumped whenever the socket is watched afresh: waits of an earlier socket are ignored.
     int m_generation = 0;
+    // Bumped when the connection is given up: its timer and queued sends are ignored.
+    int m_life = 0;
 };
 
 } // namespace caleserver

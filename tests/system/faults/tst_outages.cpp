@@ -7,7 +7,9 @@
 
 #include <testdatabase.h>
 
+#include <QProcess>
 #include <QTest>
+#include <QThread>
 
 #include <map>
 #include <thread>
@@ -25,6 +27,11 @@ constexpr int statementTimeoutS = 2;
 constexpr std::chrono::seconds answerLimit{40};
 // One worker: the first call of a fault meets its kept connection, the next one a new connection.
 constexpr int serverThreads = 1;
+// What a call may wait at most: the statement limit, the client's grace, and room for a loaded
+// machine.
+constexpr std::chrono::seconds callLimit{statementTimeoutS + 5 + 3};
+// /health never waits for the database; far above its usual answer, far below any database wait.
+constexpr std::chrono::milliseconds healthLimit{500};
 
 QString firstOfMarch(int year)
 {
@@ -159,6 +166,82 @@ private slots:
         QVERIFY(server.waitForFinished());
         QCOMPARE(server.exitCode(), 1);
         QVERIFY(server.readAllStandardError().contains("--statement-timeout inválido"));
+    }
+
+    // Many calls at once on the loops' shared, pipelined connections while the cluster freezes
+    // or its back-ends are ended under them: every call gets one answer, rows or -32001, within
+    // its limit, and /health answers at once all along.
+    void concurrentCallsAreAnsweredOnce_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("callers");
+        QTest::addColumn<int>("callsEach");
+        QTest::newRow("frozen") << "freeze" << 24 << 1;
+        QTest::newRow("back-ends terminated") << "terminate" << 8 << 40;
+    }
+
+    void concurrentCallsAreAnsweredOnce()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, callers);
+        QFETCH(int, callsEach);
+        if (!faults::ThrowawayCluster::installed())
+            QSKIP("PostgreSQL is not installed: no cluster of the test's own to freeze");
+        QString error;
+        faults::ServerProcess *server = this->server(Engine::Postgres, &error);
+        QVERIFY2(server, qPrintable(error));
+        useEveryWorker(*server, 2049);
+        const QString url = m_cluster.start(&error);
+        if (fault == QLatin1String("freeze"))
+            QVERIFY2(m_cluster.apply(fault, &error), qPrintable(error));
+
+        std::atomic<int> wrong{0};
+        std::atomic<int> late{0};
+        std::atomic<int> running{callers};
+        std::vector<std::thread> threads;
+        for (int i = 0; i < callers; ++i)
+            threads.emplace_back([&, rpc = server->client()] {
+                for (int call = 0; call < callsEach; ++call) {
+                    const auto start = std::chrono::steady_clock::now();
+                    const RpcClient::Reply reply =
+                        rpc.call(QStringLiteral("GetCaleProdu"), {"0001", "01", "2049"});
+                    late += std::chrono::steady_clock::now() - start > callLimit;
+                    wrong += reply.httpStatus != 200 ||
+                             (reply.isError() && reply.errorCode() != -32001);
+                }
+                --running;
+            });
+        auto slowestHealth = std::chrono::steady_clock::duration::zero();
+        while (running > 0) {
+            const auto start = std::chrono::steady_clock::now();
+            wrong += server->client().get(QStringLiteral("/health")).httpStatus != 200;
+            slowestHealth = std::max(slowestHealth, std::chrono::steady_clock::now() - start);
+            if (fault == QLatin1String("terminate"))
+                QProcess::execute(QStringLiteral("psql"),
+                                  {QStringLiteral("-qAtX"), url, QStringLiteral("-c"),
+                                   QStringLiteral("SELECT count(pg_terminate_backend(pid)) FROM "
+                                                  "pg_stat_activity WHERE datname = "
+                                                  "current_database() AND pid <> "
+                                                  "pg_backend_pid()")});
+            QThread::msleep(50);
+        }
+        for (std::thread &thread : threads)
+            thread.join();
+        if (fault == QLatin1String("freeze"))
+            QVERIFY2(m_cluster.apply(QStringLiteral("thaw"), &error), qPrintable(error));
+        QCOMPARE(wrong.load(), 0);
+        QCOMPARE(late.load(), 0);
+        QVERIFY2(slowestHealth < healthLimit,
+                 qPrintable(QString::number(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                slowestHealth)
+                                                .count()) +
+                            " ms"));
+        // And the same process serves again.
+        const std::optional<RpcClient::Reply> after = server->callWithin(
+            answerLimit, [](const RpcClient &rpc) {
+                return rpc.call(QStringLiteral("GetCaleProdu"), {"0001", "01", "2049"});
+            });
+        QVERIFY2(after && !after->isError(), qPrintable(server->logTail()));
     }
 
     void faultsFailClearlyAndTheServerRecovers_data()
