@@ -14,8 +14,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -566,13 +566,21 @@ private:
         return limits;
     }
 
-    void answered(CallAnswer answer)
+    // " 1.2 ms ": the call's time for its log line (to_chars: snprintf cost a twentieth of a
+    // lookup).
+    std::string elapsedText() const
     {
         const double ms =
             std::chrono::duration<double, std::milli>(Clock::now() - m_started).count();
-        char duration[32];
-        std::snprintf(duration, sizeof duration, " %.1f ms ", ms);
-        logLine(answer.method + duration +
+        char text[32] = " ";
+        const auto end =
+            std::to_chars(text + 1, text + sizeof text - 4, ms, std::chars_format::fixed, 1);
+        return std::string(text, end.ptr) + " ms ";
+    }
+
+    void answered(CallAnswer answer)
+    {
+        logLine(answer.method + elapsedText() +
                 (answer.code == 0 ? std::string("ok") : "erro " + std::to_string(answer.code)));
         respond(http::status::ok, std::move(answer.body), "application/json", false);
     }
@@ -617,12 +625,8 @@ private:
 
     void apiAnswered(api::ApiAnswer answer)
     {
-        const double ms =
-            std::chrono::duration<double, std::milli>(Clock::now() - m_started).count();
-        char duration[32];
-        std::snprintf(duration, sizeof duration, " %.1f ms ", ms);
         logLine(std::string(m_parser->get().method_string()) + ' ' +
-                std::string(logExcerpt(m_path)) + duration + std::to_string(answer.status));
+                std::string(logExcerpt(m_path)) + elapsedText() + std::to_string(answer.status));
         if (!answer.etag.empty()) {
             m_extraFields.emplace_back(http::field::etag, answer.etag);
             // Stored, but asked again every time: the tag makes the asking cheap.

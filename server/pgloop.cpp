@@ -85,8 +85,13 @@ public:
         if (!connected())
             return {nullptr, "08006", "a conexão com o banco de dados foi encerrada"};
         PgPipe &pipe = *m_pipe;
-        return asio::async_initiate<asio::yield_context, void(PgReply)>(
+        PgReply reply = asio::async_initiate<asio::yield_context, void(PgReply)>(
             [&pipe, &request](auto handler) { pipe.submit(request, std::move(handler)); }, m_yield);
+        // The server ended the session, and libpq may not know it yet: the connection is not
+        // used again, so that the call's next try gets a new one.
+        if (!reply.ok() && pgSessionLost(reply.code))
+            m_pipe->close();
+        return reply;
     }
 
     void pause(std::chrono::milliseconds time) override

@@ -214,6 +214,11 @@ PgReply pgReplyFrom(PGconn *conn, PGresult *last)
     return pgFailureReply(conn, last);
 }
 
+bool pgSessionLost(const std::string &code)
+{
+    return code.starts_with("08") || code == "57P01" || code == "57P02" || code == "57P03";
+}
+
 PgChannel::~PgChannel() = default;
 
 std::unique_ptr<PgChannel> blockingPgChannel(const PgAddress &address, const StorageLimits &limits)

@@ -78,6 +78,10 @@ struct PgReply
     bool ok() const { return result != nullptr; }
 };
 
+// Whether a failure code means the session is gone: a connection exception, or a server that
+// ended this session (shut down, restarted or terminated it).
+bool pgSessionLost(const std::string &code);
+
 // A failed statement's reply from its last result (or the connection's message).
 PgReply pgFailureReply(PGconn *conn, PGresult *last);
 // The reply for the results of one statement: its last one if it succeeded.

@@ -256,9 +256,7 @@ bool PostgresStorage::isTransient(const std::string &code) const
 
 bool PostgresStorage::isBroken(const std::string &code) const
 {
-    // Connection exceptions, and a server that ended this session (shut down, restarted or
-    // terminated it).
-    return code.starts_with("08") || code == "57P01" || code == "57P02" || code == "57P03";
+    return pgSessionLost(code);
 }
 
 void PostgresStorage::afterCommit(int64_t rows)

@@ -206,8 +206,8 @@ private slots:
                     const RpcClient::Reply reply =
                         rpc.call(QStringLiteral("GetCaleProdu"), {"0001", "01", "2049"});
                     late += std::chrono::steady_clock::now() - start > callLimit;
-                    wrong += reply.httpStatus != 200 ||
-                             (reply.isError() && reply.errorCode() != -32001);
+                    wrong +=
+                        reply.httpStatus != 200 || (reply.isError() && reply.errorCode() != -32001);
                 }
                 --running;
             });
@@ -231,14 +231,15 @@ private slots:
             QVERIFY2(m_cluster.apply(QStringLiteral("thaw"), &error), qPrintable(error));
         QCOMPARE(wrong.load(), 0);
         QCOMPARE(late.load(), 0);
-        QVERIFY2(slowestHealth < healthLimit,
-                 qPrintable(QString::number(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                slowestHealth)
-                                                .count()) +
-                            " ms"));
+        QVERIFY2(
+            slowestHealth < healthLimit,
+            qPrintable(
+                QString::number(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(slowestHealth).count()) +
+                " ms"));
         // And the same process serves again.
-        const std::optional<RpcClient::Reply> after = server->callWithin(
-            answerLimit, [](const RpcClient &rpc) {
+        const std::optional<RpcClient::Reply> after =
+            server->callWithin(answerLimit, [](const RpcClient &rpc) {
                 return rpc.call(QStringLiteral("GetCaleProdu"), {"0001", "01", "2049"});
             });
         QVERIFY2(after && !after->isError(), qPrintable(server->logTail()));
