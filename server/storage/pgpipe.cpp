@@ -150,6 +150,18 @@ void PgPipe::sendUnsent()
         return fail("08006", pgOneLine(PQerrorMessage(m_conn)));
     m_expected.push_back({Expected::Kind::Sync, nullptr, {}});
     flush();
+    afterSending();
+}
+
+void PgPipe::afterSending()
+{
+    // Sending may have read what the server had sent meanwhile into libpq's buffer, where the
+    // socket no longer announces it: it is taken from there before the socket is waited on.
+    if (m_state != State::Connected)
+        return;
+    readResults();
+    if (m_state == State::Connected && PQstatus(m_conn) == CONNECTION_BAD)
+        return fail("08006", pgOneLine(PQerrorMessage(m_conn)));
     startReading();
     armTimer();
 }
@@ -202,6 +214,7 @@ void PgPipe::onWritable()
 {
     m_flushing = false;
     flush();
+    afterSending();
 }
 
 void PgPipe::startReading()

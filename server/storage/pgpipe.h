@@ -76,6 +76,7 @@ private:
     void sendUnsent();
     bool sendCall(std::unique_ptr<Call> call);
     void flush();
+    void afterSending();
     void startReading();
     void onReadable();
     void onWritable();
@@ -100,7 +101,7 @@ private:
     std::deque<Expected> m_expected;
     std::unordered_map<std::string, std::string> m_prepared; // text -> name
     std::size_t m_waiting = 0;
-    int m_statements = 0; // statements prepared, for their names
+    int m_statements = 0;
     bool m_sendScheduled = false;
     bool m_reading = false;
     bool m_flushing = false;
