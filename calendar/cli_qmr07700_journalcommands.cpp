@@ -167,12 +167,7 @@ void TfrmCaleProdu::previewCalculation()
         this);
     const host::ChangeSummary summary =
         host::SummarizeChanges(preview, text("PREV_INCLUIDO"), text("PREV_EXCLUIDO"));
-    for (const host::ChangeSummary::Line &line : summary.lines)
-        window.AddRow(
-            {line.code, line.name, QString::number(line.added), QString::number(line.removed)},
-            line.days);
-    window.SetTotal({text("PREV_TOTAL"), QString(), QString::number(summary.added),
-                     QString::number(summary.removed)});
+    window.ShowSummary(summary, text("PREV_TOTAL"));
     window.AddCommand(text("PREV_CALCULAR"),
                       [this, oneMonth] { CalculaProducao(oneMonth ? sbtCalcMes : sbtCalcAno); });
     window.ShowModal();

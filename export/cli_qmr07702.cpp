@@ -564,12 +564,7 @@ void TfrmExportCaleProdu::showExportPreview()
         this);
     const host::ChangeSummary summary =
         host::SummarizeChanges(preview, text("prev_incluido"), text("prev_excluido"));
-    for (const host::ChangeSummary::Line &line : summary.lines)
-        window.AddRow(
-            {line.code, line.name, QString::number(line.added), QString::number(line.removed)},
-            line.days);
-    window.SetTotal({text("prev_total"), QString(), QString::number(summary.added),
-                     QString::number(summary.removed)});
+    window.ShowSummary(summary, text("prev_total"));
     window.AddCommand(text("prev_exportar"), [this] { exportCalendar(); });
     window.ShowModal();
 }

@@ -124,6 +124,15 @@ void TChangesWindow::SetTotal(const QStringList &cells)
     }
 }
 
+void TChangesWindow::ShowSummary(const host::ChangeSummary &summary, const QString &totalText)
+{
+    for (const host::ChangeSummary::Line &line : summary.lines)
+        AddRow({line.code, line.name, QString::number(line.added), QString::number(line.removed)},
+               line.days);
+    SetTotal(
+        {totalText, QString(), QString::number(summary.added), QString::number(summary.removed)});
+}
+
 QPushButton *TChangesWindow::AddCommand(const QString &caption, std::function<void()> action)
 {
     auto *button = new QPushButton(caption, this);

@@ -58,6 +58,9 @@ public:
     void AddRow(const QStringList &cells, const QStringList &details = {});
     // The row that sums the others, kept last.
     void SetTotal(const QStringList &cells);
+    // A row per branch of a preview's summary (code, name, added, removed, its days on demand)
+    // and the total row, headed `totalText`.
+    void ShowSummary(const host::ChangeSummary &summary, const QString &totalText);
     // A command before "Fechar": closes the window, then runs `action`.
     QPushButton *AddCommand(const QString &caption, std::function<void()> action);
 
