@@ -72,8 +72,7 @@ void PgPipe::pollConnect(int status)
         return connected({});
     const int socket = PQsocket(m_conn);
     if (status == PGRES_POLLING_FAILED || socket < 0)
-        return connected(
-            PgConnectParams(m_address, m_limits).refusal(pgOneLine(PQerrorMessage(m_conn))));
+        return connected(refusal(pgOneLine(PQerrorMessage(m_conn))));
     // libpq may have moved to another socket (another address of the host), possibly under the
     // same number: the socket is watched afresh at every step.
     ++m_generation;
@@ -82,7 +81,7 @@ void PgPipe::pollConnect(int status)
     boost::system::error_code ec;
     m_socket.assign(socket, ec);
     if (ec)
-        return connected(PgConnectParams(m_address, m_limits).refusal(ec.message()));
+        return connected(refusal(ec.message()));
     watch(status == PGRES_POLLING_WRITING, &PgPipe::onConnectReady);
     armTimer();
 }
@@ -95,8 +94,7 @@ void PgPipe::onConnectReady()
 void PgPipe::connected(const std::string &failure)
 {
     if (failure.empty() && (PQsetnonblocking(m_conn, 1) != 0 || !PQenterPipelineMode(m_conn)))
-        return connected(
-            PgConnectParams(m_address, m_limits).refusal(pgOneLine(PQerrorMessage(m_conn))));
+        return connected(refusal(pgOneLine(PQerrorMessage(m_conn))));
     if (!failure.empty())
         return fail("08006", failure);
     m_state = State::Connected;
@@ -107,6 +105,11 @@ void PgPipe::connected(const std::string &failure)
                    [done = std::move(done)]() mutable { std::move(done)(std::string()); });
     m_connectWaiters.clear();
     scheduleSend();
+}
+
+std::string PgPipe::refusal(const std::string &why) const
+{
+    return PgConnectParams(m_address, m_limits).refusal(why);
 }
 
 void PgPipe::submit(const PgRequest &request, Handler done)
@@ -329,9 +332,8 @@ void PgPipe::armTimer()
 void PgPipe::onTimer()
 {
     if (m_state == State::Connecting)
-        return connected(PgConnectParams(m_address, m_limits)
-                             .refusal("tempo esgotado após " +
-                                      std::to_string(pgConnectTimeoutSeconds(m_limits)) + " s"));
+        return connected(refusal("tempo esgotado após " +
+                                 std::to_string(pgConnectTimeoutSeconds(m_limits)) + " s"));
     if (!m_cancelled) {
         // The server should have cancelled the statement at its limit by itself.
         m_cancelled = true;

@@ -70,6 +70,8 @@ private:
     void startConnect();
     void pollConnect(int status);
     void connected(const std::string &failure);
+    // "não foi possível conectar a …: why"
+    std::string refusal(const std::string &why) const;
     void watch(bool write, void (PgPipe::*then)());
     void onConnectReady();
     void scheduleSend();
