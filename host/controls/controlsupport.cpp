@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -83,6 +84,17 @@ StepButtons addStepButtons(QWidget *owner, QLineEdit *edit, const QString &upNam
                      [owner, step] { guard(owner, [&step] { step(-1); }); });
     new StepKeyFilter(edit, owner, std::move(step));
     return buttons;
+}
+
+void setTextThenChanged(QLineEdit *edit, const QString &text, const std::function<void()> &changed)
+{
+    const QString before = edit->text();
+    {
+        const QSignalBlocker quiet(edit);
+        edit->setText(text);
+    }
+    if (edit->text() != before)
+        changed();
 }
 
 void applyColor(QWidget *widget, QPalette::ColorRole role, TColor color)

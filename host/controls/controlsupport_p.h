@@ -30,6 +30,12 @@ struct StepButtons
 StepButtons addStepButtons(QWidget *owner, QLineEdit *edit, const QString &upName,
                            const QString &downName, std::function<void(int)> step);
 
+// Sets a line edit's text for the program and then runs changed() when the shown text changed.
+// Qt's own change signal is held back for this one change: whatever the change handler throws then
+// reaches the program's caller directly, where it may be caught, instead of unwinding through
+// Qt's signal emission, which cannot be unwound.
+void setTextThenChanged(QLineEdit *edit, const QString &text, const std::function<void()> &changed);
+
 // Raises a key-press event for every character typed into a line edit before the edit takes it:
 // the handler may change the character, or set it to QChar() to discard it. A failing handler
 // discards it too.

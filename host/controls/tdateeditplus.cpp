@@ -74,10 +74,7 @@ TDateEditPlus::TDateEditPlus(QWidget *parent)
     m_up = buttons.up;
     m_down = buttons.down;
 
-    connect(m_edit, &QLineEdit::textChanged, this, [this] {
-        updateTextColor();
-        host::guard(this, [this] { ::raise(OnChange, this); });
-    });
+    connect(m_edit, &QLineEdit::textChanged, this, [this] { textChanged(); });
     updateTextColor();
 }
 
@@ -93,7 +90,13 @@ QString TDateEditPlus::Text() const
 
 void TDateEditPlus::SetText(const QString &text)
 {
-    m_edit->setText(text);
+    host::detail::setTextThenChanged(m_edit, text, [this] { textChanged(); });
+}
+
+void TDateEditPlus::textChanged()
+{
+    updateTextColor();
+    host::guard(this, [this] { ::raise(OnChange, this); });
 }
 
 QDate TDateEditPlus::GetDate() const

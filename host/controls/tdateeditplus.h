@@ -51,6 +51,7 @@ public:
     TNotifyEvent OnChange;
 
 private:
+    void textChanged();
     void updateTextColor();
 
     QLineEdit *m_edit;

@@ -13,17 +13,20 @@ TEdit::TEdit(QWidget *parent)
     new host::detail::KeyPressFilter(this, this, &OnKeyPress);
     // Qt announces the operator's edits before the change itself.
     connect(this, &QLineEdit::textEdited, this, [this] { m_edited = true; });
-    connect(this, &QLineEdit::textChanged, this, [this] {
-        if (!std::exchange(m_edited, false))
-            showFromStart();
-        host::guard(this, [this] { ::raise(OnChange, this); });
-    });
+    connect(this, &QLineEdit::textChanged, this, [this] { textChanged(); });
 }
 
 void TEdit::SetText(const QString &text)
 {
-    setText(text);
+    host::detail::setTextThenChanged(this, text, [this] { textChanged(); });
     showFromStart();
+}
+
+void TEdit::textChanged()
+{
+    if (!std::exchange(m_edited, false))
+        showFromStart();
+    host::guard(this, [this] { ::raise(OnChange, this); });
 }
 
 void TEdit::showFromStart()

@@ -35,6 +35,7 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
 
 private:
+    void textChanged();
     void showFromStart();
 
     TColor m_color = clWindow;

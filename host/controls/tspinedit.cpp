@@ -46,8 +46,7 @@ TSpinEdit::TSpinEdit(QWidget *parent)
     m_down = buttons.down;
 
     new host::detail::KeyPressFilter(m_edit, this, &OnKeyPress);
-    connect(m_edit, &QLineEdit::textChanged, this,
-            [this] { host::guard(this, [this] { ::raise(OnChange, this); }); });
+    connect(m_edit, &QLineEdit::textChanged, this, [this] { textChanged(); });
 }
 
 QString TSpinEdit::Text() const
@@ -57,7 +56,12 @@ QString TSpinEdit::Text() const
 
 void TSpinEdit::SetText(const QString &text)
 {
-    m_edit->setText(text);
+    host::detail::setTextThenChanged(m_edit, text, [this] { textChanged(); });
+}
+
+void TSpinEdit::textChanged()
+{
+    host::guard(this, [this] { ::raise(OnChange, this); });
 }
 
 int TSpinEdit::Value() const

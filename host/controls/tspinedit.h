@@ -50,6 +50,8 @@ public:
     TKeyPressEvent OnKeyPress;
 
 private:
+    void textChanged();
+
     QLineEdit *m_edit;
     QToolButton *m_up;
     QToolButton *m_down;

@@ -37,9 +37,11 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched == m_viewport && event->type() == QEvent::Resize)
+        // The event's type first: the sub-window's own destructor still sends it events, and
+        // comparing with the pointer would then cast an object that is no longer one.
+        if (event->type() == QEvent::Resize && watched == m_viewport)
             centre();
-        else if (watched == m_sub && event->type() == QEvent::Move && !m_centring)
+        else if (event->type() == QEvent::Move && !m_centring && watched == m_sub)
             deleteLater();
         return false;
     }

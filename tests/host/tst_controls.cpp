@@ -1,10 +1,13 @@
 #include "controls/pesquisalista.h"
 #include "controls/showavi.h"
 #include "controls/tbtnpesquisa.h"
+#include "controls/tdateeditplus.h"
 #include "controls/tedit.h"
 #include "controls/tlabel.h"
 #include "controls/tmaskedit.h"
 #include "controls/tspinedit.h"
+#include "core/eventboundary.h"
+#include "core/exceptions.h"
 #include "data/tclientdataset.h"
 #include "data/tdataset.h"
 #include "scripteddialogs.h"
@@ -23,6 +26,8 @@ private slots:
     void maskEditTakesDigitsOnly_data();
     void maskEditTakesDigitsOnly();
     void maskEditRaisesChangeForProgramText();
+    void programTextChangeFailureReachesTheCaller_data();
+    void programTextChangeFailureReachesTheCaller();
     void spinEditValue_data();
     void spinEditValue();
     void spinEditSteps_data();
@@ -96,6 +101,66 @@ void tst_Controls::maskEditRaisesChangeForProgramText()
     edit.SetText("0001");
     QTest::keyClick(&edit, Qt::Key_Backspace);
     QCOMPARE(seen, (QStringList{"1", "0001", "000"}));
+}
+
+// The editors whose program text raises OnChange: how to set it, and the widget that is typed in.
+struct ProgramTextEditor
+{
+    std::shared_ptr<QWidget> owner;
+    QLineEdit *typed;
+    std::function<void(const QString &)> setText;
+};
+Q_DECLARE_METATYPE(std::function<ProgramTextEditor(TNotifyEvent)>)
+
+void tst_Controls::programTextChangeFailureReachesTheCaller_data()
+{
+    using Make = std::function<ProgramTextEditor(TNotifyEvent)>;
+    QTest::addColumn<Make>("make");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("edit") << Make([](TNotifyEvent change) {
+        auto edit = std::make_shared<TEdit>();
+        edit->OnChange = std::move(change);
+        return ProgramTextEditor{edit, edit.get(),
+                                 [e = edit.get()](const QString &t) { e->SetText(t); }};
+    }) << "0001";
+    QTest::newRow("spin edit") << Make([](TNotifyEvent change) {
+        auto spin = std::make_shared<TSpinEdit>();
+        spin->OnChange = std::move(change);
+        return ProgramTextEditor{spin, spin->Editor(),
+                                 [s = spin.get()](const QString &t) { s->SetText(t); }};
+    }) << "2027";
+    QTest::newRow("month edit") << Make([](TNotifyEvent change) {
+        auto month = std::make_shared<TDateEditPlus>();
+        month->OnChange = std::move(change);
+        return ProgramTextEditor{month, month->Editor(),
+                                 [m = month.get()](const QString &t) { m->SetText(t); }};
+    }) << "03/2026";
+}
+
+// A change handler's failure during a program's own change unwinds to the program's caller, never
+// through Qt's signal emission, and leaves the editor raising its changes as before.
+void tst_Controls::programTextChangeFailureReachesTheCaller()
+{
+    QFETCH(std::function<ProgramTextEditor(TNotifyEvent)>, make);
+    QFETCH(QString, text);
+    int changes = 0;
+    const ProgramTextEditor editor = make([&](QObject *) {
+        if (++changes == 1)
+            throw EAbort();
+    });
+    bool caught = false;
+    host::guard(nullptr, [&] {
+        try {
+            editor.setText(text);
+        } catch (const EAbort &) {
+            caught = true;
+        }
+    });
+    QVERIFY(caught);
+    QCOMPARE(editor.typed->text(), text);
+    editor.typed->setFocus();
+    QTest::keyClick(editor.typed, Qt::Key_Backspace);
+    QCOMPARE(changes, 2);
 }
 
 void tst_Controls::spinEditValue_data()
