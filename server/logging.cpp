@@ -1,9 +1,16 @@
 #include "logging.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
 #include <thread>
+
+#include <poll.h>
+#include <unistd.h>
 
 namespace caleserver {
 
@@ -45,7 +52,10 @@ public:
                 m_dropped = 0;
             }
         }
-        write(batch);
+        if (const size_t lost = write(batch); lost > 0) {
+            std::lock_guard lock(m_mutex);
+            m_dropped += lost;
+        }
     }
 
     void add(const std::string &line)
@@ -64,14 +74,37 @@ public:
     }
 
 private:
-    static void write(const std::string &text)
+    // Writes text to stderr and answers how many of its lines did not go out. A reader that
+    // takes nothing for two seconds is given up on for the rest of the text, so that neither this
+    // thread nor the server's stop waits on it for ever.
+    static size_t write(std::string_view text)
     {
-        if (!text.empty()) {
-            std::fwrite(text.data(), 1, text.size(), stderr);
-            std::fflush(stderr);
-            // A reader that went away fails the write; the next one may find another.
-            std::clearerr(stderr);
+        std::fflush(stderr);
+        auto progress = std::chrono::steady_clock::now();
+        while (!text.empty()) {
+            pollfd out{STDERR_FILENO, POLLOUT, 0};
+            const int ready = ::poll(&out, 1, 100);
+            if (ready < 0 && errno != EINTR)
+                break;
+            if (ready > 0) {
+                // A reader that went away ends the text; the next one may find another.
+                if (out.revents & (POLLERR | POLLNVAL))
+                    break;
+                // At most what a pipe that polls writable takes without blocking.
+                const ssize_t written =
+                    ::write(STDERR_FILENO, text.data(), std::min<size_t>(text.size(), PIPE_BUF));
+                if (written > 0) {
+                    text.remove_prefix(size_t(written));
+                    progress = std::chrono::steady_clock::now();
+                    continue;
+                }
+                if (written < 0 && errno != EINTR && errno != EAGAIN)
+                    break;
+            }
+            if (std::chrono::steady_clock::now() - progress > std::chrono::seconds(2))
+                break;
         }
+        return size_t(std::count(text.begin(), text.end(), '\n'));
     }
 
     void run()

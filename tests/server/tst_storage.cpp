@@ -20,6 +20,9 @@
 
 using testsupport::RpcClient;
 
+// How the log's reader fails.
+enum LogReader { Gone, Stalled, Stopped };
+
 class tst_Storage : public QObject
 {
     Q_OBJECT
@@ -218,44 +221,46 @@ private slots:
         files.cleanup();
     }
 
-    // The log's reader goes away or stops reading: the server lives on, what waits for the
-    // reader stays bounded, and the log tells how many lines it dropped.
+    // The log's reader goes away, stops reading for a while, or never reads again: the server
+    // lives on, what waits for the reader stays bounded, the log tells how many lines it dropped,
+    // and flushing it (as the server's stop does) never waits for good.
     void logReaderFailing_data()
     {
-        QTest::addColumn<bool>("readerGone");
-        QTest::newRow("reader gone") << true;
-        QTest::newRow("reader stalled") << false;
+        QTest::addColumn<int>("reader");
+        QTest::newRow("reader gone") << int(Gone);
+        QTest::newRow("reader stalled") << int(Stalled);
+        QTest::newRow("reader never reads again") << int(Stopped);
     }
 
     void logReaderFailing()
     {
-        QFETCH(bool, readerGone);
+        QFETCH(int, reader);
         int ends[2];
         QVERIFY(pipe(ends) == 0);
         std::fflush(stderr);
         const int saved = dup(STDERR_FILENO);
         dup2(ends[1], STDERR_FILENO);
         close(ends[1]);
-        if (readerGone)
+        if (reader == Gone)
             close(ends[0]);
         const QByteArray line(40, 'x');
         for (int i = 0; i < 200000; ++i)
             caleserver::logLine(line.toStdString());
         const RpcClient::Reply answer = m_fixture.client().call("GetPesqCaleProdu", {"0001"});
         QByteArray read;
-        std::thread reader([&] {
+        std::thread drain([&] {
             char chunk[65536];
-            for (ssize_t n; !readerGone && (n = ::read(ends[0], chunk, sizeof chunk)) > 0;)
+            for (ssize_t n; reader == Stalled && (n = ::read(ends[0], chunk, sizeof chunk)) > 0;)
                 read.append(chunk, n);
         });
         caleserver::flushLog();
         dup2(saved, STDERR_FILENO);
         close(saved);
-        reader.join();
-        if (!readerGone)
+        drain.join();
+        if (reader != Gone)
             close(ends[0]);
         QCOMPARE(answer.column(), QStringList{"0001"});
-        if (!readerGone) {
+        if (reader == Stalled) {
             QVERIFY2(read.size() < 200000 * line.size() / 2, QByteArray::number(read.size()));
             QVERIFY2(read.contains(" linhas do log descartadas"), read.right(300).constData());
         }
