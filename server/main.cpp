@@ -30,8 +30,8 @@ const char *const usage =
     "  -h, --help               Mostra esta ajuda.\n"
     "  --version                Mostra a versão.\n"
     "  --config <ARQUIVO>       Arquivo de configuração (chave = valor: listen, database,\n"
-    "                           token, threads, statement-timeout, journal-days); as opções\n"
-    "                           da linha de comando prevalecem.\n"
+    "                           token, threads, loops, statement-timeout, journal-days); as\n"
+    "                           opções da linha de comando prevalecem.\n"
     "  --listen <ADDR:PORT>     Endereço e porta (padrão 127.0.0.1:8211).\n"
     "  --database <URL>         sqlite:CAMINHO ou postgresql://usuário@máquina:porta/banco.\n"
     "  --token <TOKEN>          Exige Authorization: Bearer TOKEN em cada chamada.\n"
@@ -41,6 +41,8 @@ const char *const usage =
     "  --threads <N>            SQLite: trabalhadores que gravam, cada um com sua conexão;\n"
     "                           PostgreSQL: conexões de gravação, repartidas entre os laços\n"
     "                           de eventos, que têm ainda duas de leitura cada (padrão 8).\n"
+    "  --loops <N>              Laços de eventos, que leem e respondem as requisições e\n"
+    "                           fazem as leituras (padrão: um por núcleo).\n"
     "  --statement-timeout <S>  Espera máxima, em segundos, por um comando do PostgreSQL;\n"
     "                           depois a chamada falha e nada é alterado (padrão 30).\n"
     "  --journal-days <D>       Dias que uma alteração fica no histórico (padrão 400).\n\n"
@@ -49,8 +51,8 @@ const char *const usage =
     "veja docs/api.md (/usr/share/doc/caleprodu-server/api.md no pacote).\n";
 
 // The options that take a value, named without their "--"; the configuration file's keys too.
-const std::set<std::string> valueOptions{"listen",  "database",          "token",
-                                         "threads", "statement-timeout", "journal-days"};
+const std::set<std::string> valueOptions{"listen", "database",          "token",       "threads",
+                                         "loops",  "statement-timeout", "journal-days"};
 
 // The command line: options with a value (--name VALUE or --name=VALUE) and flags.
 struct CommandLine
@@ -162,6 +164,10 @@ int main(int argc, char *argv[])
     const std::string threads = line.value("threads").value_or("8");
     if (!toInt(threads, &options.threads) || options.threads < 1 || options.threads > 1024)
         return fail("--threads inválido: \"" + threads + "\"; use um número de 1 a 1024.");
+
+    if (const auto loops = line.value("loops");
+        loops && (!toInt(*loops, &options.loops) || options.loops < 1 || options.loops > 256))
+        return fail("--loops inválido: \"" + *loops + "\"; use um número de 1 a 256.");
 
     const std::string timeout = line.value("statement-timeout").value_or("30");
     int seconds = 0;

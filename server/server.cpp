@@ -31,8 +31,8 @@ namespace asio = boost::asio;
 class Runtime
 {
 public:
-    Runtime(int workers, std::string token, std::string databaseUrl, StorageLimits limits,
-            int journalDays)
+    Runtime(int workers, int loops, std::string token, std::string databaseUrl,
+            StorageLimits limits, int journalDays)
         : m_workers(onPostgres(databaseUrl) ? 0 : workers)
         , m_listener(m_loops, m_context)
     {
@@ -42,15 +42,14 @@ public:
         m_context.journalDays = journalDays;
         m_context.readsInline = m_context.databaseUrl.rfind("sqlite:", 0) == 0;
         m_context.workers = &m_workers;
-        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-        for (unsigned i = 0; i < cores; ++i)
+        for (int i = 0; i < loops; ++i)
             m_loops.push_back(std::make_unique<asio::io_context>(1));
         // PostgreSQL waits on the loops themselves; the workers only take SQLite's writes, which
         // block on the file.
         m_context.pgOnLoops = PostgresStorage::parseUrl(m_context.databaseUrl, &m_pgAddress) &&
                               onPostgres(m_context.databaseUrl);
         if (m_context.pgOnLoops) {
-            const int writeConnections = std::max(1, workers / int(cores));
+            const int writeConnections = std::max(1, workers / loops);
             for (auto &loop : m_loops)
                 m_pgLoops.push_back(
                     std::make_unique<PgLoop>(*loop, m_pgAddress, limits, writeConnections));
@@ -146,11 +145,17 @@ bool Server::start(std::string *error)
         *error = "Número de threads inválido: " + std::to_string(options.threads) + ".";
         return false;
     }
+    if (options.loops < 0) {
+        *error = "Número de laços de eventos inválido: " + std::to_string(options.loops) + ".";
+        return false;
+    }
+    const int loops =
+        options.loops > 0 ? options.loops : int(std::max(1u, std::thread::hardware_concurrency()));
     StorageLimits limits;
     limits.statementTimeoutMs = options.statementTimeoutMs;
     limits.createMissingFile = false;
-    auto runtime = std::make_unique<Runtime>(options.threads, options.token, options.databaseUrl,
-                                             limits, options.journalDays);
+    auto runtime = std::make_unique<Runtime>(options.threads, loops, options.token,
+                                             options.databaseUrl, limits, options.journalDays);
     {
         // Refuse to start on a database that cannot serve, rather than fail every call later.
         std::unique_ptr<Storage> probe = Storage::create(options.databaseUrl, error, limits);
