@@ -67,8 +67,8 @@ function done(summary, latency, requests)
     local seconds = summary.duration / 1e6
     local e = summary.errors
     io.write(string.format(
-        "WRK requests=%d seconds=%.3f rps=%.1f p50=%.3f p99=%.3f errors=%d\n",
+        "WRK requests=%d seconds=%.3f rps=%.1f p50=%.3f p99=%.3f max=%.3f errors=%d\n",
         summary.requests, seconds, summary.requests / seconds,
-        latency:percentile(50) / 1000, latency:percentile(99) / 1000,
+        latency:percentile(50) / 1000, latency:percentile(99) / 1000, latency.max / 1000,
         e.connect + e.read + e.write + e.status + e.timeout))
 end
