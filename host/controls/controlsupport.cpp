@@ -29,6 +29,13 @@ QToolButton *makeStepButton(QWidget *owner, Qt::ArrowType arrow, const QString &
     return button;
 }
 
+// A click on a step button first takes the focus to its editor; when the control the operator
+// was leaving kept the focus (he cancelled leaving it), the click does nothing more.
+bool clickWasRefused(const QWidget *owner)
+{
+    return owner->isActiveWindow() && (owner->focusPolicy() & Qt::ClickFocus) && !owner->hasFocus();
+}
+
 // Steps on the Up and Down keys of the edit instead of letting it take them.
 class StepKeyFilter : public QObject
 {
@@ -78,10 +85,16 @@ StepButtons addStepButtons(QWidget *owner, QLineEdit *edit, const QString &upNam
     layout->addLayout(stack);
     owner->setFocusPolicy(Qt::StrongFocus);
     owner->setFocusProxy(edit);
-    QObject::connect(buttons.up, &QToolButton::clicked, owner,
-                     [owner, step] { guard(owner, [&step] { step(1); }); });
-    QObject::connect(buttons.down, &QToolButton::clicked, owner,
-                     [owner, step] { guard(owner, [&step] { step(-1); }); });
+    QObject::connect(buttons.up, &QToolButton::clicked, owner, [owner, step] {
+        if (clickWasRefused(owner))
+            return;
+        guard(owner, [&step] { step(1); });
+    });
+    QObject::connect(buttons.down, &QToolButton::clicked, owner, [owner, step] {
+        if (clickWasRefused(owner))
+            return;
+        guard(owner, [&step] { step(-1); });
+    });
     new StepKeyFilter(edit, owner, std::move(step));
     return buttons;
 }

@@ -21,7 +21,6 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QPageSize>
 #include <QScopeGuard>
 #include <QStyle>
 
