@@ -14,7 +14,7 @@ struct ServerOptions
     int port = 8211;   // 0 = pick a free port
     std::string token; // empty = no auth (refused on a non-loopback host)
     int threads = 8;
-    int loops = 0;                  // event loops; 0 = chosen by loopCount()
+    int loops = 0;                  // event loops; 0 = one per core
     int statementTimeoutMs = 30000; // longest wait of one PostgreSQL statement
     int journalDays = 400;          // days a change set stays in the journal
 };

@@ -33,7 +33,7 @@ QToolButton *makeStepButton(QWidget *owner, Qt::ArrowType arrow, const QString &
 // was leaving kept the focus (he cancelled leaving it), the click does nothing more.
 bool clickWasRefused(const QWidget *owner)
 {
-    return owner->isActiveWindow() && (owner->focusPolicy() & Qt::ClickFocus) && !owner->hasFocus();
+    return owner->isActiveWindow() && !owner->hasFocus();
 }
 
 // Steps on the Up and Down keys of the edit instead of letting it take them.
@@ -85,16 +85,14 @@ StepButtons addStepButtons(QWidget *owner, QLineEdit *edit, const QString &upNam
     layout->addLayout(stack);
     owner->setFocusPolicy(Qt::StrongFocus);
     owner->setFocusProxy(edit);
-    QObject::connect(buttons.up, &QToolButton::clicked, owner, [owner, step] {
-        if (clickWasRefused(owner))
-            return;
-        guard(owner, [&step] { step(1); });
-    });
-    QObject::connect(buttons.down, &QToolButton::clicked, owner, [owner, step] {
-        if (clickWasRefused(owner))
-            return;
-        guard(owner, [&step] { step(-1); });
-    });
+    const auto stepOnClick = [owner, &step](QToolButton *button, int steps) {
+        QObject::connect(button, &QToolButton::clicked, owner, [owner, step, steps] {
+            if (!clickWasRefused(owner))
+                guard(owner, [&step, steps] { step(steps); });
+        });
+    };
+    stepOnClick(buttons.up, 1);
+    stepOnClick(buttons.down, -1);
     new StepKeyFilter(edit, owner, std::move(step));
     return buttons;
 }

@@ -112,29 +112,31 @@ struct ProgramTextEditor
 };
 Q_DECLARE_METATYPE(std::function<ProgramTextEditor(TNotifyEvent)>)
 
+QLineEdit *typedIn(TEdit *edit)
+{
+    return edit;
+}
+
+template <class Editor> QLineEdit *typedIn(Editor *editor)
+{
+    return editor->Editor();
+}
+
+template <class Editor> ProgramTextEditor programTextEditor(TNotifyEvent change)
+{
+    auto editor = std::make_shared<Editor>();
+    editor->OnChange = std::move(change);
+    return {editor, typedIn(editor.get()), [e = editor.get()](const QString &t) { e->SetText(t); }};
+}
+
 void tst_Controls::programTextChangeFailureReachesTheCaller_data()
 {
     using Make = std::function<ProgramTextEditor(TNotifyEvent)>;
     QTest::addColumn<Make>("make");
     QTest::addColumn<QString>("text");
-    QTest::newRow("edit") << Make([](TNotifyEvent change) {
-        auto edit = std::make_shared<TEdit>();
-        edit->OnChange = std::move(change);
-        return ProgramTextEditor{edit, edit.get(),
-                                 [e = edit.get()](const QString &t) { e->SetText(t); }};
-    }) << "0001";
-    QTest::newRow("spin edit") << Make([](TNotifyEvent change) {
-        auto spin = std::make_shared<TSpinEdit>();
-        spin->OnChange = std::move(change);
-        return ProgramTextEditor{spin, spin->Editor(),
-                                 [s = spin.get()](const QString &t) { s->SetText(t); }};
-    }) << "2027";
-    QTest::newRow("month edit") << Make([](TNotifyEvent change) {
-        auto month = std::make_shared<TDateEditPlus>();
-        month->OnChange = std::move(change);
-        return ProgramTextEditor{month, month->Editor(),
-                                 [m = month.get()](const QString &t) { m->SetText(t); }};
-    }) << "03/2026";
+    QTest::newRow("edit") << Make(&programTextEditor<TEdit>) << "0001";
+    QTest::newRow("spin edit") << Make(&programTextEditor<TSpinEdit>) << "2027";
+    QTest::newRow("month edit") << Make(&programTextEditor<TDateEditPlus>) << "03/2026";
 }
 
 // A change handler's failure during a program's own change unwinds to the program's caller, never
